@@ -1,0 +1,44 @@
+#include "geometry/init_geometry.hpp"
+
+#include "geometry/frame.hpp"
+#include "geometry/records.hpp"
+#include "runtime/namelist.hpp"
+#include "runtime/units.hpp"
+
+namespace vorn {
+
+namespace {
+
+void read_gr_input() {
+    using T = NamelistItem::Type;
+    CmnGrInput& g = cmn_gr_input;
+    const NamelistItem items[] = {
+        {"GR_I_MLON_LOW", T::real, &g.GR_I_MLON_LOW, 1},
+        {"GR_I_MLON_HIGH", T::real, &g.GR_I_MLON_HIGH, 1},
+        {"GR_I_DMLON", T::real, &g.GR_I_DMLON, 1},
+        {"GR_I_MLAT_HLBDRY", T::real, &g.GR_I_MLAT_HLBDRY, 1},
+        {"GR_I_GLAT_MLTRANS", T::real, &g.GR_I_GLAT_MLTRANS, 1},
+        {"GR_I_DMLAT_EQALT300", T::real, &g.GR_I_DMLAT_EQALT300, 1},
+        {"GR_I_DMLAT_HLALT300", T::real, &g.GR_I_DMLAT_HLALT300, 1},
+        {"GR_I_GALT_4HLP", T::real, &g.GR_I_GALT_4HLP, 1},
+        {"GR_I_GALT_LOWBDRY", T::real, &g.GR_I_GALT_LOWBDRY, 1},
+        {"GR_I_GALT_LOWLIM", T::real, &g.GR_I_GALT_LOWLIM, 1},
+        {"GR_I_GALT_HIBDRY", T::real, &g.GR_I_GALT_HIBDRY, 1},
+        {"GR_I_GALT_HICUTOFF", T::real, &g.GR_I_GALT_HICUTOFF, 1},
+        {"GR_I_DGALT_EQALT600", T::real, &g.GR_I_DGALT_EQALT600, 1},
+        {"GR_I_DGALT_MLALT600", T::real, &g.GR_I_DGALT_MLALT600, 1},
+        {"GR_I_MAG_TYPE", T::integer, &g.GR_I_MAG_TYPE, 1},
+        {"GR_I_BULGE_MAX_LAT", T::real, &g.GR_I_BULGE_MAX_LAT, 1},
+    };
+    read_namelist("NML_GR_INPUT", items);
+}
+
+}  // namespace
+
+void init_geometry() {
+    read_gr_input();
+    rewind_config_file();
+    set_mag(cmn_gr_input.GR_I_MAG_TYPE);
+}
+
+}  // namespace vorn

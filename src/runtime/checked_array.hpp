@@ -1,0 +1,107 @@
+// Checked 1-based arrays of fixed capacity.
+//
+// Every array of the model is declared with its upper-case name, its element
+// type and its extents; indices run from 1 to the extent, column-major, as the
+// model's arrays always have.  An index outside the declared bounds ends the
+// run abnormally with the subscript report (array name, subscript number and
+// value, source position of the access), so no call site needs checks of its
+// own.  The storage is a plain C array: an array in static storage starts
+// zeroed and the record that holds it keeps its declared layout.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <source_location>
+
+namespace vorn {
+
+// The upper-case name an array carries into the subscript report.
+template <std::size_t N>
+struct ArrayName {
+    char text[N];
+    constexpr ArrayName(const char (&name)[N]) { std::copy_n(name, N, text); }
+};
+
+// Ends the run with the subscript report; defined in abnormal_end.cpp.
+[[noreturn]] void subscript_out_of_range(long subscript_number, long value, const char* array_name,
+                                         const std::source_location& where);
+
+namespace detail {
+inline void check_subscript(long number, long value, long extent, const char* name,
+                            const std::source_location& where) {
+    if (value < 1 || value > extent) [[unlikely]]
+        subscript_out_of_range(number, value, name, where);
+}
+}  // namespace detail
+
+// One-dimensional array a(1..N).
+template <class T, int N, ArrayName Name>
+struct Array1 {
+    static constexpr int extent = N;
+    T elements[N];
+
+    T& operator()(int i, const std::source_location& where = std::source_location::current()) {
+        detail::check_subscript(1, i, N, Name.text, where);
+        return elements[i - 1];
+    }
+    const T& operator()(int i, const std::source_location& where = std::source_location::current()) const {
+        detail::check_subscript(1, i, N, Name.text, where);
+        return elements[i - 1];
+    }
+    // First element, for routines that take a whole array with the count last.
+    T* data() { return elements; }
+    const T* data() const { return elements; }
+    static constexpr const char* name() { return Name.text; }
+};
+
+// Two-dimensional array a(1..N1, 1..N2), column-major.
+template <class T, int N1, int N2, ArrayName Name>
+struct Array2 {
+    static constexpr int extent1 = N1;
+    static constexpr int extent2 = N2;
+    T elements[N1 * N2];
+
+    T& operator()(int i, int j, const std::source_location& where = std::source_location::current()) {
+        detail::check_subscript(1, i, N1, Name.text, where);
+        detail::check_subscript(2, j, N2, Name.text, where);
+        return elements[(i - 1) + static_cast<std::ptrdiff_t>(N1) * (j - 1)];
+    }
+    const T& operator()(int i, int j, const std::source_location& where = std::source_location::current()) const {
+        detail::check_subscript(1, i, N1, Name.text, where);
+        detail::check_subscript(2, j, N2, Name.text, where);
+        return elements[(i - 1) + static_cast<std::ptrdiff_t>(N1) * (j - 1)];
+    }
+    T* data() { return elements; }
+    const T* data() const { return elements; }
+    static constexpr const char* name() { return Name.text; }
+};
+
+// Three-dimensional array a(1..N1, 1..N2, 1..N3), column-major.
+template <class T, int N1, int N2, int N3, ArrayName Name>
+struct Array3 {
+    static constexpr int extent1 = N1;
+    static constexpr int extent2 = N2;
+    static constexpr int extent3 = N3;
+    T elements[static_cast<std::size_t>(N1) * N2 * N3];
+
+    T& operator()(int i, int j, int k, const std::source_location& where = std::source_location::current()) {
+        return elements[offset(i, j, k, where)];
+    }
+    const T& operator()(int i, int j, int k,
+                        const std::source_location& where = std::source_location::current()) const {
+        return elements[offset(i, j, k, where)];
+    }
+    T* data() { return elements; }
+    const T* data() const { return elements; }
+    static constexpr const char* name() { return Name.text; }
+
+private:
+    static std::ptrdiff_t offset(int i, int j, int k, const std::source_location& where) {
+        detail::check_subscript(1, i, N1, Name.text, where);
+        detail::check_subscript(2, j, N2, Name.text, where);
+        detail::check_subscript(3, k, N3, Name.text, where);
+        return (i - 1) + static_cast<std::ptrdiff_t>(N1) * ((j - 1) + static_cast<std::ptrdiff_t>(N2) * (k - 1));
+    }
+};
+
+}  // namespace vorn

@@ -1,0 +1,104 @@
+// I/O units of the run.
+//
+//   unit 1   "master_nml"    the configuration, text, read only, must exist
+//   unit 6   standard output the report and the messages
+//   unit 7   "master_error"  error lines of the snapshot writers; created when
+//                            absent, an existing file keeps its text until the
+//                            first line is written, which cuts it at its start
+//   unit 10  snapshot file   byte output (byte_output.hpp)
+//
+// File names are relative to the working directory.  Output units buffer their
+// characters in static buffers and write them in blocks; the order of
+// characters on a unit is always the order of the statements.  A failed write
+// ends the run abnormally naming the WRITE statement, the unit and the file.
+#pragma once
+
+#include <cstddef>
+#include <source_location>
+#include <string>
+#include <string_view>
+
+namespace vorn {
+
+inline constexpr int config_unit = 1;
+inline constexpr int output_unit = 6;
+inline constexpr int error_unit = 7;
+inline constexpr int snapshot_unit = 10;
+
+inline constexpr std::string_view config_file_name = "master_nml";
+inline constexpr std::string_view error_file_name = "master_error";
+
+// A formatted output unit: a block buffer in front of a file descriptor.
+class TextUnit {
+public:
+    static constexpr std::size_t buffer_size = 1 << 20;
+
+    TextUnit(int unit_number, int fd, std::string_view file_name);
+
+    void put(char c) {
+        if (used_ == buffer_size) flush();
+        buffer_[used_++] = c;
+    }
+    void put(std::string_view text);
+    void put(const char* text, std::size_t n) { put(std::string_view(text, n)); }
+    // Room for at least n characters at the end of the buffer; `commit` then
+    // says how many were written there.  n must not exceed buffer_size.
+    char* reserve(std::size_t n) {
+        if (buffer_size - used_ < n) flush();
+        return buffer_ + used_;
+    }
+    void commit(std::size_t n) { used_ += n; }
+
+    void flush(const std::source_location& where = std::source_location::current());
+    // Writes what it can and reports nothing: for a run already ending abnormally.
+    void flush_quietly();
+
+    int unit_number() const { return unit_; }
+    std::string_view file_name() const { return file_name_; }
+    bool connected() const { return fd_ >= 0; }
+
+    // Connects the unit to an open descriptor.  With `cut_at_first_write` the
+    // file is truncated when the first characters reach it.
+    void connect(int fd, std::string_view file_name, bool cut_at_first_write);
+    void close(const std::source_location& where = std::source_location::current());
+
+private:
+    bool write_out(int& error);
+
+    int unit_;
+    int fd_;
+    bool cut_pending_ = false;
+    std::size_t used_ = 0;
+    char file_name_[256] = {};
+    char buffer_[buffer_size];
+};
+
+// The text output unit of that number (6 or 7).  Any other number, or unit 7
+// before it is opened, ends the run abnormally (WRITE on an unconnected unit).
+TextUnit& text_unit(int unit, const std::source_location& where = std::source_location::current());
+
+// Opens unit 1 on "master_nml" with status old (errors 1018, 1148, 1149 or the
+// system's error).
+void open_config_file(const std::source_location& where = std::source_location::current());
+// Opens unit 7 on "master_error": created when absent, old text kept until the
+// first line is written.
+void open_error_file(const std::source_location& where = std::source_location::current());
+
+// Reads the next line of unit 1 without its newline.  Returns false at the end
+// of the file.
+bool read_config_line(std::string& line);
+void rewind_config_file(const std::source_location& where = std::source_location::current());
+
+// Closes unit 1, 6 or 7, keeping its file.
+void close_unit(int unit, const std::source_location& where = std::source_location::current());
+
+// Flushes every open output unit, the byte output units included; used before
+// any end of the run.  Write errors met here are ignored when `quiet` (the run
+// is already ending abnormally).
+void flush_all_units(bool quiet = false);
+
+// Lets another kind of unit (the byte output of the snapshot) take part in
+// flush_all_units.  At most a few flushers are kept.
+void register_unit_flusher(void (*flusher)(bool quiet));
+
+}  // namespace vorn

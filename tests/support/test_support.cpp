@@ -1,0 +1,59 @@
+#include "support/test_support.hpp"
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+
+namespace vorn::testing {
+
+namespace fs = std::filesystem;
+
+fs::path scratch_dir(std::string_view name) {
+    fs::path dir = fs::current_path() / "scratch" / std::string(name);
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+void write_file(const fs::path& path, std::string_view text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path.string());
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string example_config() { return read_file(fs::path(VORN_SOURCE_DIR) / "examples" / "master_nml"); }
+
+RunResult run_command(const fs::path& dir, const std::string& command) {
+    fs::path out = dir / ".stdout";
+    fs::path err = dir / ".stderr";
+    std::string line = "cd '" + dir.string() + "' && { " + command + " ; } < /dev/null > '" + out.string() +
+                       "' 2> '" + err.string() + "'";
+    int status = std::system(line.c_str());
+    RunResult result;
+    // The shell reports a child killed by a signal as exit status 128 + signal.
+    if (WIFEXITED(status)) {
+        int code = WEXITSTATUS(status);
+        if (code > 128 && code < 128 + 65) result.signal = code - 128;
+        else result.exit_status = code;
+    } else if (WIFSIGNALED(status)) {
+        result.signal = WTERMSIG(status);
+    }
+    result.out = read_file(out);
+    result.err = read_file(err);
+    fs::remove(out);
+    fs::remove(err);
+    return result;
+}
+
+RunResult run_program(const fs::path& dir) { return run_command(dir, std::string("'") + VORN_PROGRAM + "'"); }
+
+}  // namespace vorn::testing

@@ -1,0 +1,32 @@
+// Helpers for tests that run the built program in a scratch folder.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace vorn::testing {
+
+struct RunResult {
+    int exit_status = -1;  // exit status when the process exited
+    int signal = 0;        // the signal that ended it, 0 when it exited
+    std::string out;       // standard output
+    std::string err;       // standard error
+};
+
+// A new empty folder under the build tree's scratch area, named after the test.
+std::filesystem::path scratch_dir(std::string_view name);
+
+void write_file(const std::filesystem::path& path, std::string_view text);
+std::string read_file(const std::filesystem::path& path);
+
+// The shipped example configuration.
+std::string example_config();
+
+// Runs the built program in `dir` with no standard input.
+RunResult run_program(const std::filesystem::path& dir);
+
+// Runs a shell command in `dir`; returns its exit status and output.
+RunResult run_command(const std::filesystem::path& dir, const std::string& command);
+
+}  // namespace vorn::testing
