@@ -1,7 +1,11 @@
 #include "geometry/init_geometry.hpp"
 
+#include "geometry/cell_status.hpp"
 #include "geometry/frame.hpp"
+#include "geometry/grids.hpp"
 #include "geometry/records.hpp"
+#include "geometry/report.hpp"
+#include "geometry/voxels.hpp"
 #include "runtime/namelist.hpp"
 #include "runtime/units.hpp"
 
@@ -39,6 +43,10 @@ void init_geometry() {
     read_gr_input();
     rewind_config_file();
     set_mag(cmn_gr_input.GR_I_MAG_TYPE);
+    create_grid();
+    set_status();
+    create_voxel();
+    print_geometry();
 }
 
 }  // namespace vorn
