@@ -2,11 +2,14 @@
 // coordinates, prints the geometry report on standard output and writes the
 // snapshot "vorn_geometry.mat".  Reads "master_nml" from the working
 // directory; takes no arguments.
+#include <cstdint>
+
 #include "geometry/init_geometry.hpp"
 #include "geometry/records.hpp"
 #include "runtime/namelist.hpp"
 #include "runtime/program_end.hpp"
 #include "runtime/units.hpp"
+#include "snapshot/snapshot.hpp"
 
 namespace {
 
@@ -38,7 +41,13 @@ int main() {
     read_io_flags();
     vorn::rewind_config_file();
     vorn::init_geometry();
+    static const std::int32_t geometry_section_only[7] = {1, 0, 0, 0, 0, 0, 0};
+    vorn::init_snap_shot("geometry  ", 8, geometry_section_only);
+    vorn::snap_shot("vorn_geometry.mat");
     vorn::close_unit(vorn::config_unit);
     vorn::close_unit(vorn::error_unit);
+    // A snapshot that did not reach its file is no success, though the run
+    // ends in order.
+    if (!vorn::snap_shot_written()) vorn::fatal_stop();
     vorn::orderly_end();
 }

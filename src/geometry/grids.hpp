@@ -1,10 +1,56 @@
-// Grid lines: magnetic longitudes gr_l (degrees), field lines gr_p (Earth
-// radii, stretched in altitude) and positions along the lines gr_q.
+// Grid lines: magnetic longitudes gr_l (degrees, ascending), field lines gr_p
+// (p = r / (Re cos^2 lat), Earth radii, ascending, spaced in the stretched
+// coordinate of stretching.hpp) and positions along the lines gr_q
+// (q = Re^2 sin lat / r^2, antisymmetric about the magnetic equator).
+//
+// Radii and altitudes in m (an altitude becomes a radius by adding
+// Re = 6371200.0 m), latitudes and longitudes in degrees.  Every count taken
+// from a quotient is its integer part (truncation, never rounding).  The
+// configuration comes from cmn_gr_input; the axes and their flags go to
+// gr_grid.  A grid too large for its axis writes its message block on unit 6
+// and ends the run through fatal_stop().
 #pragma once
+
+#include <cstdint>
 
 namespace vorn {
 
 // Builds the l, p and q grid lines in this order.
 void create_grid();
+
+// The l axis from GR_I_MLON_LOW, GR_I_MLON_HIGH (either order) and
+// GR_I_DMLON: a single longitude becomes two values 0.01 degrees apart; a
+// range above 360 is cut to one full circle; the full circle gets an even
+// number of cells, each no wider than the step (to 1.0e-5), and its last value
+// is the first one plus 360.
+void create_grid_l();
+
+// The p axis: mid-latitude lines evenly spaced in the stretched coordinate
+// from the lower boundary at the equator up to the outermost mid/high-latitude
+// transition point, then the optional high-latitude lines evenly spaced in
+// latitude at GR_I_GALT_4HLP up to the high-latitude boundary.  Reads
+// NML_GR_P_TRANS through init_p_trans.  All four arguments are outputs, handed
+// to create_grid_q; global_mlat_max is written only when high-latitude lines
+// are added (the caller starts it at 0.0).
+void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_p, double& global_mlat_max);
+
+// Where field line p(k) meets the sphere of radius r(k) (m) in the northern
+// hemisphere: lat(k) in [0, 90] degrees and q(k).  A line whose equatorial
+// radius lies below r(k) writes "p_r_intersect: Non intersection exists!" and
+// ends the run.
+void p_r_intersect(const double* r, double* lat, const double* p, double* q, std::int32_t n);
+
+// The q axis from the values create_grid_p handed over (hlbdry_p is not
+// read): a sinh-stretched stretch from the equator to the transition, equal
+// mid-latitude steps up to the foot of line midlat_pmax on the lower boundary,
+// linear high-latitude steps when global_mlat_max > 0, then the mirror image
+// to the south.  Writes the lines "gamma=" and "d_chi=" on every run.
+void create_grid_q(const double& midlat_pmax, const double& midlat_mlat_max, const double& hlbdry_p,
+                   const double& global_mlat_max);
+
+// Geographic radius (m) of one magnetic point given spherically (mrad >= 0 m,
+// mlat and mlon in degrees): the probe of the magnetic frame that the grid
+// builders and the cell status make.
+double geographic_radius(double mrad, double mlat, double mlon);
 
 }  // namespace vorn

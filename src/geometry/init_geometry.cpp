@@ -11,8 +11,6 @@
 
 namespace vorn {
 
-namespace {
-
 void read_gr_input() {
     using T = NamelistItem::Type;
     CmnGrInput& g = cmn_gr_input;
@@ -36,8 +34,6 @@ void read_gr_input() {
     };
     read_namelist("NML_GR_INPUT", items);
 }
-
-}  // namespace
 
 void init_geometry() {
     read_gr_input();

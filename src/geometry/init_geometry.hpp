@@ -7,4 +7,7 @@ namespace vorn {
 // grid lines, the cell status and the voxels, and prints the report.
 void init_geometry();
 
+// Reads NML_GR_INPUT from the current position of unit 1 into cmn_gr_input.
+void read_gr_input();
+
 }  // namespace vorn

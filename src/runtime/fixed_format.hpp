@@ -13,8 +13,17 @@
 //
 // A record into a text variable (an internal record) fills the text from its
 // first position and blanks the rest; no newline is written.
+//
+// Fields: A writes the text as passed; Iw right-justifies with "-" before a
+// negative value and fills the field with asterisks when it is too narrow,
+// Iw.m pads with zeros to m digits; Ew.d writes [-]0.d1...dd, "E", the sign
+// and two exponent digits (the sign and three digits, no "E", beyond 99),
+// correctly rounded, right-justified, the "0" dropped when the field is one
+// short, asterisks when shorter still; NaN and Infinity are written
+// left-justified ("-" by the sign bit, as for a negative zero).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -23,7 +32,10 @@
 
 namespace vorn {
 
-// A format, parsed once into a flat list of edit descriptors.
+// A format, parsed once into a flat list of edit descriptors (repeat counts
+// expanded).  Blanks outside quoted texts are ignored; items are separated by
+// commas.  A has no width; Iw takes 1 <= w <= 255 and an optional .m <= w;
+// Ew.d takes 1 <= d <= 17; a quoted text doubles its quote to contain it.
 class Format {
 public:
     enum class Kind : std::uint8_t { text_item, integer, real_e, skip, literal };
@@ -36,6 +48,7 @@ public:
     };
     static constexpr int max_descriptors = 128;
     static constexpr int max_literal_chars = 256;
+    static constexpr int max_text_chars = 255;
 
     // An ill-formed format is a fault of the program: it ends the run abnormally.
     explicit Format(std::string_view text);
@@ -43,35 +56,70 @@ public:
     int size() const { return count_; }
     const Descriptor& operator[](int i) const { return descriptors_[i]; }
     std::string_view literal(const Descriptor& d) const { return {literals_ + d.literal_start, d.literal_length}; }
+    // The format as written, for messages.
+    std::string_view text() const { return {text_, static_cast<std::size_t>(text_length_)}; }
+    // Characters a record writes apart from its A items (skips counted as blanks).
+    int fixed_length() const { return fixed_length_; }
+    // Number of consecutive skips (x) from descriptor i on; 0 <= i <= size().
+    int skips_at(int i) const { return skip_runs_[i]; }
 
 private:
+    struct Parser;
     Descriptor descriptors_[max_descriptors];
     int count_ = 0;
     char literals_[max_literal_chars];
     int literal_used_ = 0;
+    char text_[max_text_chars];
+    int text_length_ = 0;
+    int fixed_length_ = 0;
+    std::uint8_t skip_runs_[max_descriptors + 1] = {};
 };
 
 class FixedRecord {
 public:
     FixedRecord(int unit, const Format& format);
+    // On a unit object of the caller's own (benchmarks, tests).
+    FixedRecord(TextUnit& unit, const Format& format);
+    // An internal record: fills `text`, blanks the rest; no newline.  A record
+    // longer than the text is a fault of the program.
     FixedRecord(std::span<char> text, const Format& format);
     ~FixedRecord();
     FixedRecord(const FixedRecord&) = delete;
     FixedRecord& operator=(const FixedRecord&) = delete;
 
+    // An item beyond the last data descriptor, or one whose type its
+    // descriptor does not take, is a fault of the program: the run ends
+    // abnormally naming the item and the format.
     FixedRecord& operator<<(std::string_view text);
     FixedRecord& operator<<(const char* text) { return *this << std::string_view(text); }
     FixedRecord& operator<<(std::int32_t value);
     FixedRecord& operator<<(double value);
 
 private:
-    // implementation-defined state
-    struct State;
+    // Inline, defined and used in fixed_format.cpp alone: every field of the
+    // report goes through them.
+    inline const Format::Descriptor& next_data_descriptor(Format::Kind kind, std::string_view item_kind);
+    inline const Format::Descriptor* advance_to_data_descriptor();
+    inline char* field(std::size_t width);
+    void make_room(std::size_t n);
+
+    // Characters go straight into the unit's buffer (reserved, committed when
+    // the record ends or needs more room) or into the caller's text.
+    const Format& format_;
+    TextUnit* unit_;  // null for an internal record
+    char* start_;     // first character not yet committed
+    char* cursor_;
+    char* limit_;
+    int next_ = 0;    // next descriptor of the format
+    int pending_blanks_ = 0;
+    int items_ = 0;
 };
 
 // Single fields, as the descriptors write them (used by the records above and
 // by tests).  Each writes exactly `width` characters to `out`.
-void format_integer(std::int32_t value, int width, int min_digits, char* out);  // Iw, Iw.m
-void format_e(double value, int width, int digits, char* out);                  // Ew.d
+// Iw, Iw.m; min_digits 0 means Iw (at least one digit).  1 <= width <= 255.
+void format_integer(std::int32_t value, int width, int min_digits, char* out);
+// Ew.d; 1 <= digits <= 17.
+void format_e(double value, int width, int digits, char* out);
 
 }  // namespace vorn

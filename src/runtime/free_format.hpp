@@ -23,6 +23,8 @@ namespace vorn {
 class FreeLine {
 public:
     explicit FreeLine(int unit);
+    // On a unit object of the caller's own (benchmarks, tests).
+    explicit FreeLine(TextUnit& unit);
     ~FreeLine();
     FreeLine(const FreeLine&) = delete;
     FreeLine& operator=(const FreeLine&) = delete;
@@ -41,6 +43,13 @@ private:
 // The field a nonzero real takes in a free-format line (19 or 23 characters,
 // or the NaN/Infinity forms padded to 23), written to `out`; returns its length.
 // Zero gives "  0.".  At most 32 characters are written.
+//
+// The form follows the estimate e of the decimal exponent made from the
+// binary exponent and the top 8 fraction bits (e is floor(log10|v|) or one
+// less): -1 <= e <= 13 gives n = 14 - (e + 1) decimals (14 when e = -1) and
+// always a point, even with no decimals ("100000000000000."); otherwise 14
+// significant digits with "D" and a two-digit exponent, or a sign and three
+// digits without the "D" beyond 99.
 int free_format_real(double value, char* out);
 
 }  // namespace vorn

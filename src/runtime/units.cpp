@@ -143,6 +143,9 @@ void open_config_file(const std::source_location& where) {
         fail_with(Statement::open, config_unit, config_file_name, 1148, "attempting to open a directory", where);
     int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) fail(Statement::open, config_unit, config_file_name, errno, where);
+    // Opening the connected unit again (a harness that reads file after file)
+    // replaces its file rather than leaking the descriptor.
+    if (config.fd >= 0) ::close(config.fd);
     config.fd = fd;
     config.size = config.next = 0;
     config.at_end = false;
@@ -155,7 +158,7 @@ void open_error_file(const std::source_location& where) {
     error_file.connect(fd, error_file_name, true);
 }
 
-bool read_config_line(std::string& line) {
+bool read_config_line(std::string& line, const std::source_location& where) {
     line.clear();
     if (config.fd < 0) return false;
     bool any = false;
@@ -165,7 +168,7 @@ bool read_config_line(std::string& line) {
             ssize_t n;
             do n = ::read(config.fd, config.block, sizeof config.block);
             while (n < 0 && errno == EINTR);
-            if (n < 0) fail(Statement::read, config_unit, config_file_name, errno, std::source_location::current());
+            if (n < 0) fail(Statement::read, config_unit, config_file_name, errno, where);
             if (n == 0) {
                 config.at_end = true;
                 return any;

@@ -85,8 +85,8 @@ void open_config_file(const std::source_location& where = std::source_location::
 void open_error_file(const std::source_location& where = std::source_location::current());
 
 // Reads the next line of unit 1 without its newline.  Returns false at the end
-// of the file.
-bool read_config_line(std::string& line);
+// of the file.  `where` is the READ statement that a failure report names.
+bool read_config_line(std::string& line, const std::source_location& where = std::source_location::current());
 void rewind_config_file(const std::source_location& where = std::source_location::current());
 
 // Closes unit 1, 6 or 7, keeping its file.

@@ -1,0 +1,73 @@
+#include "geometry/cell_status.hpp"
+
+#include <cstdint>
+#include <initializer_list>
+
+#include "geometry/dipole.hpp"
+#include "geometry/grids.hpp"
+#include "geometry/records.hpp"
+#include "runtime/checked_array.hpp"
+#include "runtime/free_format.hpp"
+#include "runtime/program_end.hpp"
+#include "runtime/units.hpp"
+
+namespace vorn {
+
+namespace {
+
+constexpr std::int32_t status_below = -1;  // every tested corner at or below the lower boundary
+constexpr std::int32_t status_above = -2;  // no corner inside, one above the cut-off
+
+// Geographic radius of every grid node (p, q) at one longitude.  Neighbouring
+// cells share their corners, so each node is converted once per longitude.
+Array2<double, max_grid_p, max_grid_q, "NODE_GRAD"> node_grad;
+
+void find_node_radii(double mlon) {
+    const GrGrid& g = gr_grid;
+    for (std::int32_t ip = 1; ip <= g.gr_np; ++ip) {
+        for (std::int32_t iq = 1; iq <= g.gr_nq; ++iq) {
+            double mrad, mlat;
+            pq2polar(&g.gr_p(ip), &g.gr_q(iq), &mrad, &mlat, 1);
+            node_grad(ip, iq) = geographic_radius(mrad, mlat, mlon);
+        }
+    }
+}
+
+}  // namespace
+
+void set_status() {
+    GrGrid& g = gr_grid;
+    std::int32_t& n_voxel = cmn_g_voxel.g_v_dimension;
+    const double lower_r = cmn_gr_input.GR_I_GALT_LOWBDRY + earth_radius;
+    const double hi_r = cmn_gr_input.GR_I_GALT_HICUTOFF + earth_radius;
+    n_voxel = 0;
+
+    for (std::int32_t il = 1; il <= g.gr_nl - 1; ++il) {
+        find_node_radii(g.gr_l(il));
+        for (std::int32_t ip = 1; ip <= g.gr_np - 1; ++ip) {
+            for (std::int32_t iq = 1; iq <= g.gr_nq - 1; ++iq) {
+                int above = 0;
+                int inside = 0;
+                for (const double corner : {node_grad(ip, iq), node_grad(ip + 1, iq), node_grad(ip, iq + 1),
+                                            node_grad(ip + 1, iq + 1)}) {
+                    if (corner > hi_r) above = above + 1;
+                    if (corner > lower_r && corner <= hi_r) inside = inside + 1;
+                }
+                if (inside > 0) {
+                    n_voxel = n_voxel + 1;
+                    g.gr_stat(ip, iq, il) = n_voxel;
+                    if (n_voxel > max_voxel) {
+                        FreeLine(output_unit) << "Too many voxels required.";
+                        fatal_stop();
+                    }
+                } else if (above > 0) {
+                    g.gr_stat(ip, iq, il) = status_above;
+                } else {
+                    g.gr_stat(ip, iq, il) = status_below;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace vorn

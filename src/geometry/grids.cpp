@@ -1,0 +1,334 @@
+#include "geometry/grids.hpp"
+
+#include <cmath>
+#include <initializer_list>
+#include <utility>
+
+#include "geometry/dipole.hpp"
+#include "geometry/frame.hpp"
+#include "geometry/records.hpp"
+#include "geometry/stretching.hpp"
+#include "runtime/checked_array.hpp"
+#include "runtime/free_format.hpp"
+#include "runtime/program_end.hpp"
+#include "runtime/units.hpp"
+
+namespace vorn {
+
+namespace {
+
+constexpr double re = earth_radius;
+// 1.1 Re, the reference radius of the equatorial and mid-latitude steps, as
+// the product rounds in double arithmetic.
+constexpr double r_ref = 7008320.000000001;
+constexpr double count_tolerance = 1.0e-5;
+constexpr double polar_line_mlat = 89.5;   // deg: the boundary line of a polar grid
+constexpr double max_line_mlat = 89.95;    // deg: highest high-latitude line at mrad_4hlp
+
+// The integer part of a count quotient (truncation).  Quotients beyond the
+// range of any grid saturate at +-2^28, so that the sums and doublings of the
+// counts stay within 32 bits and the size checks catch them.
+std::int32_t int_part(double x) {
+    constexpr double limit = 268435456.0;
+    if (x >= limit) return static_cast<std::int32_t>(limit);
+    if (x <= -limit) return -static_cast<std::int32_t>(limit);
+    return static_cast<std::int32_t>(x);
+}
+
+// Cells of a range for a quotient n = range / wanted step: the integer part,
+// one more when n is not whole to within 1.0e-5.
+std::int32_t cell_count(double n) {
+    std::int32_t m = int_part(n);
+    if (std::fabs(n - m) > count_tolerance) m = m + 1;
+    return m;
+}
+
+double p_of(double r, double lat) {
+    double p;
+    double q;
+    polar2pq(&r, &lat, &p, &q, 1);
+    return p;
+}
+
+// The p size and latitude blocks stand twice on standard output.
+[[noreturn]] void stop_p_grid_too_large(const char* count_label, std::int32_t count) {
+    for (int copy = 1; copy <= 2; ++copy) {
+        FreeLine(output_unit) << "Error in init_geometry: p grid size too large";
+        FreeLine(output_unit) << count_label << count;
+    }
+    fatal_stop();
+}
+
+[[noreturn]] void stop_latitude_too_high() {
+    for (int copy = 1; copy <= 2; ++copy) {
+        FreeLine(output_unit) << "Magnetic latitude exceeds the allowed limit.";
+        FreeLine(output_unit) << "Please give a smaller value for";
+        FreeLine(output_unit) << "            the high-latitude boundary.";
+        FreeLine(output_unit) << "Program stopped.";
+    }
+    fatal_stop();
+}
+
+}  // namespace
+
+double geographic_radius(double mrad, double mlat, double mlon) {
+    double mx, my, mz, grad, glat, glon, gx, gy, gz;
+    mag2geo_pts(&mrad, &mlat, &mlon, &mx, &my, &mz, &grad, &glat, &glon, &gx, &gy, &gz, 1);
+    return grad;
+}
+
+void create_grid() {
+    // Handed from the p axis to the q axis; global_mlat_max stays 0.0 without
+    // high-latitude lines.
+    double midlat_pmax = 0.0;
+    double midlat_mlat_max = 0.0;
+    double hlbdry_p = 0.0;
+    double global_mlat_max = 0.0;
+    create_grid_l();
+    create_grid_p(midlat_pmax, midlat_mlat_max, hlbdry_p, global_mlat_max);
+    create_grid_q(midlat_pmax, midlat_mlat_max, hlbdry_p, global_mlat_max);
+}
+
+void create_grid_l() {
+    GrGrid& g = gr_grid;
+    const CmnGrInput& in = cmn_gr_input;
+    g.gr_glb = true;
+    g.gr_2d = false;
+    g.gr_reg = false;
+
+    double lo = in.GR_I_MLON_LOW;
+    double hi = in.GR_I_MLON_HIGH;
+    if (hi < lo) std::swap(lo, hi);
+    double range = hi - lo;
+
+    if (range < count_tolerance) {
+        // One longitude: a thin slab around it.
+        g.gr_glb = false;
+        g.gr_2d = true;
+        g.gr_reg = true;
+        g.gr_l(1) = lo - 0.005;
+        g.gr_l(2) = lo + 0.005;
+        g.gr_nl = 2;
+        return;
+    }
+
+    if (range > 360.00001) {
+        hi = lo + 360.0;
+        range = 360.0;
+    }
+
+    double step;
+    if (std::fabs(range - 360.0) < count_tolerance) {
+        // Whole half circles, so that every cell has a partner across the pole.
+        const std::int32_t m = cell_count(range / (in.GR_I_DMLON * 2.0));
+        step = range * 0.5 / m;
+        g.gr_nl = 2 * m + 1;
+    } else {
+        g.gr_glb = false;
+        g.gr_reg = true;
+        const std::int32_t m = cell_count(range / in.GR_I_DMLON);
+        step = range / m;
+        g.gr_nl = m + 1;
+    }
+
+    g.gr_l(1) = lo;
+    for (std::int32_t i = 2; i <= g.gr_nl - 1; ++i) g.gr_l(i) = g.gr_l(i - 1) + step;
+    // The last value is the far end itself, not the accumulated sum.
+    g.gr_l(g.gr_nl) = hi;
+    if (g.gr_nl == 2) g.gr_2d = true;
+}
+
+void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_p, double& global_mlat_max) {
+    static Array1<double, max_grid_l, "GRAD"> grad;  // geographic radius of the equatorial probe at gr_l(i)
+    static Array1<double, 4, "P_ARRAY"> p_array;
+    static Array1<double, 4, "S_ARRAY"> s_array;
+    GrGrid& g = gr_grid;
+    const CmnGrInput& in = cmn_gr_input;
+    const std::int32_t nl = g.gr_nl;
+
+    // Probes of the frame on the magnetic equator at radius Re: an offset
+    // dipole shifts the geographic radius of every magnetic radius.
+    double grad_sum = 0.0;
+    for (std::int32_t i = 1; i <= nl; ++i) {
+        grad(i) = geographic_radius(re, 0.0, g.gr_l(i));
+        grad_sum = grad_sum + grad(i);
+    }
+    const double ave_grad = grad_sum / nl;
+    const double mrad_600 = r_ref - ave_grad + re;
+    const double mrad_4hlp = in.GR_I_GALT_4HLP + re - ave_grad + re;
+
+    // The lowest line touches the lower boundary wherever it lies highest.
+    double p_min = 1.0e32;
+    for (std::int32_t i = 1; i <= nl; ++i) {
+        const double mrad_low = in.GR_I_GALT_LOWBDRY + re - grad(i) + re;
+        p_min = std::fmin(p_min, mrad_low / re);
+    }
+
+    // The last mid-latitude line passes through the outermost transition
+    // point, north and south; gr_l(i) serves as the geographic longitude.
+    midlat_pmax = 0.0;
+    midlat_mlat_max = 0.0;
+    for (std::int32_t i = 1; i <= nl; ++i) {
+        for (const double glat_sign : {1.0, -1.0}) {
+            double grad_probe = in.GR_I_GALT_HIBDRY + re;
+            double glat = glat_sign * in.GR_I_GLAT_MLTRANS;
+            double glon = g.gr_l(i);
+            double gx, gy, gz, mrad, mlat, mlon, mx, my, mz;
+            geo2mag_pts(&grad_probe, &glat, &glon, &gx, &gy, &gz, &mrad, &mlat, &mlon, &mx, &my, &mz, 1);
+            const double p = p_of(mrad, mlat);
+            if (p > midlat_pmax) midlat_pmax = p;
+            if (mlat > midlat_mlat_max) midlat_mlat_max = mlat;
+        }
+    }
+
+    // One wanted radial step near 1.1 Re sets the spacing in s.
+    p_array(1) = p_min;
+    p_array(2) = (mrad_600 - in.GR_I_DGALT_EQALT600) / re;
+    p_array(3) = mrad_600 / re;
+    p_array(4) = midlat_pmax;
+    init_p_trans();
+    p_trans(4, s_array.data(), p_array.data(), -1);
+    const double s1 = s_array(1);
+    const double s4 = s_array(4);
+
+    g.gr_np = int_part((s4 - s1) / (s_array(3) - s_array(2))) + 1;
+    if (g.gr_np > max_grid_p) stop_p_grid_too_large("gr_np=", g.gr_np);
+
+    const double ds = (s4 - s1) / (g.gr_np - 1);
+    for (std::int32_t i = 1; i <= g.gr_np; ++i) g.gr_p(i) = s1 + (i - 1) * ds;
+    p_trans(g.gr_np, g.gr_p.data(), g.gr_p.data(), 1);
+
+    // The high-latitude boundary line, raised where the frame puts the
+    // boundary point below its magnetic radius.
+    const double rt = in.GR_I_GALT_HIBDRY + re;
+    double grad_upbdry_min = rt;
+    for (std::int32_t i = 1; i <= nl; ++i)
+        grad_upbdry_min = std::fmin(grad_upbdry_min, geographic_radius(rt, in.GR_I_MLAT_HLBDRY, g.gr_l(i)));
+    double mrad_hlbdry = rt;
+    if (grad_upbdry_min < rt) mrad_hlbdry = 2.0 * rt - grad_upbdry_min;
+
+    if (in.GR_I_MLAT_HLBDRY > polar_line_mlat) {
+        hlbdry_p = p_of(mrad_hlbdry, polar_line_mlat);
+        g.gr_polar_flag = true;
+    } else {
+        hlbdry_p = p_of(mrad_hlbdry, in.GR_I_MLAT_HLBDRY);
+        g.gr_polar_flag = false;
+    }
+    if (!(hlbdry_p > midlat_pmax)) return;
+
+    double mlat_hlbdry, mlat_midlat, q_unused;
+    p_r_intersect(&mrad_4hlp, &mlat_hlbdry, &hlbdry_p, &q_unused, 1);
+    p_r_intersect(&mrad_4hlp, &mlat_midlat, &midlat_pmax, &q_unused, 1);
+    if (mlat_hlbdry > max_line_mlat) stop_latitude_too_high();
+
+    std::int32_t global_np = g.gr_np;
+    std::int32_t n_hl = 0;
+    double dmlat_hl = 0.0;
+    if (mlat_hlbdry > mlat_midlat) {
+        n_hl = int_part((mlat_hlbdry - mlat_midlat) / in.GR_I_DMLAT_HLALT300) + 1;
+        global_np = g.gr_np + n_hl;
+        dmlat_hl = (mlat_hlbdry - mlat_midlat) / n_hl;
+    }
+    if (global_np > max_grid_p) stop_p_grid_too_large("global_np=", global_np);
+
+    if (global_np > g.gr_np) {
+        for (std::int32_t i = 1; i <= n_hl; ++i) {
+            global_mlat_max = std::fmin(mlat_midlat + i * dmlat_hl, max_line_mlat);
+            g.gr_p(g.gr_np + i) = p_of(mrad_4hlp, global_mlat_max);
+        }
+    }
+    g.gr_np = global_np;
+}
+
+void p_r_intersect(const double* r, double* lat, const double* p, double* q, std::int32_t n) {
+    for (std::int32_t k = 0; k < n; ++k) {
+        const double x = std::sqrt(r[k] / (p[k] * re));
+        if (x > 1.0) {
+            FreeLine(output_unit) << "p_r_intersect: Non intersection exists!";
+            fatal_stop();
+        }
+        lat[k] = std::acos(x) * rad_to_deg;
+        q[k] = (std::sin(lat[k] * deg_to_rad) * (re * re)) / (r[k] * r[k]);
+    }
+}
+
+void create_grid_q(const double& midlat_pmax, const double& midlat_mlat_max, const double& /*hlbdry_p*/,
+                   const double& global_mlat_max) {
+    GrGrid& g = gr_grid;
+    const CmnGrInput& in = cmn_gr_input;
+    // Re / (1.04 Re) and Re / (1.1 Re) as the program holds them.
+    constexpr double eq_ratio = 0.9615384615384616;
+    constexpr double ref_ratio = 0.909090909090909;
+    // |dq/dr| per metre at 1.1 Re on the equator, without its latitude factor.
+    constexpr double dq_dr_ref = ((re * re) / ((r_ref * r_ref) * r_ref)) * 2.0;
+
+    // The top of the mid-latitude stretches: the foot of the last
+    // mid-latitude line on the lower boundary.
+    const double r_low = in.GR_I_GALT_LOWBDRY + re;
+    double mlat, q_max;
+    p_r_intersect(&r_low, &mlat, &midlat_pmax, &q_max, 1);
+
+    const double dq_eq = (eq_ratio * eq_ratio) * std::sin(in.GR_I_DMLAT_EQALT300 * deg_to_rad);
+    const double q_mid = std::sin(midlat_mlat_max * deg_to_rad) * (ref_ratio * ref_ratio);
+    const double dq_mid = std::sin(midlat_mlat_max * deg_to_rad) * std::fabs(-(dq_dr_ref * in.GR_I_DGALT_MLALT600));
+
+    // The stretch parameter makes the step at q_mid match dq_mid.
+    const double ratio = dq_eq / dq_mid;
+    double gamma = 5.0;
+    if (ratio > 1.0) gamma = std::log(ratio + std::sqrt(ratio * ratio - 1.0)) / q_mid;
+    FreeLine(output_unit) << "gamma=" << gamma;
+
+    const double sinh_top = std::sinh(gamma * q_max);
+    const double chi_mid = std::sinh(gamma * q_mid) / sinh_top;
+    const double d_chi = std::sinh(gamma * dq_eq) / sinh_top;
+    FreeLine(output_unit) << "d_chi=" << d_chi;
+
+    const std::int32_t midlat_nq = int_part(chi_mid / d_chi) + int_part((q_max - q_mid) / dq_mid);
+    if (2 * midlat_nq + 1 > max_grid_q) {
+        FreeLine(output_unit) << "Error in init_geometry: q grid size too large";
+        FreeLine(output_unit) << "gr_nq=" << 2 * midlat_nq + 1;
+        FreeLine(output_unit) << "gr_nq=" << 2 * midlat_nq + 1;
+        fatal_stop();
+    }
+
+    // Northern half, from the equator up.
+    g.gr_q(1) = 0.0;
+    for (std::int32_t i = 1; i <= midlat_nq - 1; ++i) {
+        const double t = i * d_chi * sinh_top;
+        double q = std::log(t + std::sqrt(t * t + 1.0)) / gamma;
+        if (q > q_mid) q = g.gr_q(i) + dq_mid;
+        g.gr_q(i + 1) = q;
+    }
+    g.gr_q(midlat_nq + 1) = q_max;
+    g.gr_nq = 2 * midlat_nq + 1;
+
+    // The top point: the lower boundary at the latitude of the last
+    // high-latitude line, lowered once by the highest geographic radius found.
+    double grad_max = r_low;
+    double mrad_top = r_low;
+    for (std::int32_t i = 1; i <= g.gr_nl; ++i)
+        grad_max = std::fmax(grad_max, geographic_radius(mrad_top, global_mlat_max, g.gr_l(i)));
+    if (grad_max > r_low) mrad_top = mrad_top - (grad_max - r_low);
+    const double q_top = (re / mrad_top) * (re / mrad_top) * std::sin(global_mlat_max * deg_to_rad);
+
+    if (q_top > q_max + count_tolerance) {
+        const double dq_hl = dq_dr_ref * std::sin(global_mlat_max * deg_to_rad) * in.GR_I_DGALT_MLALT600;
+        const std::int32_t nq_hl = int_part((q_top - q_max) / dq_hl);
+        g.gr_nq = (nq_hl + midlat_nq) * 2 + 1;
+        if (g.gr_nq > max_grid_q) {
+            FreeLine(output_unit) << "Error in init_geometry: q grid size too large";
+            FreeLine(output_unit) << "global_nq=" << g.gr_nq;
+            fatal_stop();
+        }
+        for (std::int32_t i = 1; i <= nq_hl - 1; ++i) g.gr_q(midlat_nq + 1 + i) = g.gr_q(midlat_nq + i) + dq_hl;
+        g.gr_q(midlat_nq + nq_hl + 1) = q_top;
+    }
+
+    // Mirror: move the northern values up by half from the top down, so none
+    // is overwritten before it is read, then fill the south.
+    const std::int32_t half = (g.gr_nq - 1) / 2;
+    for (std::int32_t i = 1; i <= half + 1; ++i) g.gr_q(2 * half + 2 - i) = g.gr_q(half + 2 - i);
+    for (std::int32_t i = 1; i <= half; ++i) g.gr_q(half + 1 - i) = -g.gr_q(half + 1 + i);
+}
+
+}  // namespace vorn

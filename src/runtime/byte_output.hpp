@@ -1,0 +1,72 @@
+// Byte output: the unformatted, record-free output of the snapshot file.
+//
+// One byte-output unit is connected at a time (in this program unit 10, the
+// snapshot file).  Each byte goes to the unit's current position and advances
+// it by one; there are no length words or markers.  `write_byte` answers 0
+// when the byte was accepted and a nonzero code when it was not:
+//   byte_unit_negative      the unit number is negative
+//   byte_unit_not_connected the unit is not connected (no implicit opening)
+//   byte_unit_read_only     the unit is connected for reading only
+// Such a failure is found at once, so every refused byte gets its error line
+// from the caller.
+//
+// Bytes are gathered in a static buffer of `byte_block_size` bytes and written
+// in blocks, when the buffer is full, at closing and at every end of the run.
+// A block that the system refuses (a full disk, /dev/full) is found only then,
+// when no caller is left to report it: the byte output itself writes one line
+// " Error in writing the output file." on unit 7 for each failed block, the
+// bytes of that block are lost and the following blocks are tried as usual.
+// At an abnormal end the block is written as far as possible and nothing is
+// reported.
+//
+// Every refused byte and every failed block also sets a failure state that
+// stays set until the next opening, so the snapshot driver can tell whether
+// its file was written.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <source_location>
+#include <string_view>
+
+namespace vorn {
+
+inline constexpr int byte_unit_negative = 1;
+inline constexpr int byte_unit_not_connected = 2;
+inline constexpr int byte_unit_read_only = 3;
+
+inline constexpr std::size_t byte_block_size = std::size_t{1} << 22;
+
+// Connects `unit` to the file `file_name` (given without trailing blanks).
+// The opening tries reading and writing with creation, reading with creation,
+// reading, and writing with creation, and takes the first that succeeds; a
+// writable opening cuts an existing file to zero length, so no byte of an older,
+// longer file survives.  A file that can only be read is connected for reading
+// and every byte written to it is refused.  A directory of that name, or a file
+// that cannot be opened at all, ends the run abnormally naming the OPEN
+// statement, the unit and the file.  A unit already connected is closed first.
+// Clears the failure state.
+void open_byte_output(int unit, std::string_view file_name,
+                      const std::source_location& where = std::source_location::current());
+
+// Writes one byte at the unit's current position: 0 or a nonzero code.
+int write_byte(int unit, std::uint8_t byte);
+
+// Writes `count` bytes in memory order as `count` calls of write_byte would:
+// 0 when all of them were accepted, otherwise the code with which every one of
+// them was refused (a refusal never depends on the byte).
+int write_bytes(int unit, const void* bytes, std::size_t count);
+
+// Writes out the buffered bytes and disconnects the unit, keeping the file.
+// A unit that is not connected is left as it is.  A failing close of the file
+// counts as a failed block (its last bytes may be lost).
+void close_byte_output(int unit);
+
+// True when a byte was refused or a block failed since the last opening.
+bool byte_output_failed();
+
+// Writes out the buffered bytes of the connected unit, reporting a failed
+// block on unit 7 unless `quiet` (used by flush_all_units).
+void flush_byte_output(bool quiet);
+
+}  // namespace vorn

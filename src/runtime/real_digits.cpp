@@ -1,0 +1,90 @@
+#include "runtime/real_digits.hpp"
+
+#include <charconv>
+
+namespace vorn::detail {
+
+namespace {
+
+// Just enough of an unsigned big integer (32-bit words, least significant
+// first) to build the table at compile time.
+struct BigInteger {
+    static constexpr int words = 40;
+    std::uint32_t w[words]{};
+
+    constexpr int bit_length() const {
+        for (int i = words - 1; i >= 0; --i)
+            if (w[i] != 0) return i * 32 + std::bit_width(w[i]);
+        return 0;
+    }
+    constexpr bool bit(int i) const { return i >= 0 && ((w[i / 32] >> (i % 32)) & 1u) != 0; }
+    // The 64 bits that start at the top bit.
+    constexpr std::uint64_t top_64_bits() const {
+        std::uint64_t r = 0;
+        for (int i = bit_length() - 1, n = 0; n < 64; --i, ++n) r = (r << 1) | (bit(i) ? 1u : 0u);
+        return r;
+    }
+    constexpr void multiply_by_10() {
+        std::uint64_t carry = 0;
+        for (auto& word : w) {
+            std::uint64_t t = std::uint64_t{word} * 10 + carry;
+            word = static_cast<std::uint32_t>(t);
+            carry = t >> 32;
+        }
+    }
+    constexpr void divide_by_10() {
+        std::uint64_t remainder = 0;
+        for (int i = words - 1; i >= 0; --i) {
+            std::uint64_t t = (remainder << 32) | w[i];
+            w[i] = static_cast<std::uint32_t>(t / 10);
+            remainder = t % 10;
+        }
+    }
+};
+
+constexpr std::array<PowerOfTen, max_power - min_power + 1> build_powers_of_ten() {
+    std::array<PowerOfTen, max_power - min_power + 1> table{};
+    BigInteger exact;  // 10^k
+    exact.w[0] = 1;
+    for (int k = 0; k <= max_power; ++k) {
+        table[k - min_power] = {exact.top_64_bits(), exact.bit_length() - 64};
+        exact.multiply_by_10();
+    }
+    // floor(2^1248 / 10^j) by repeated exact division keeps at least 185
+    // significant bits for j <= 320, so its top 64 bits are 10^-j truncated.
+    constexpr int scale_bits = 1248;
+    BigInteger reciprocal;
+    reciprocal.w[scale_bits / 32] = 1u << (scale_bits % 32);
+    for (int j = 1; j <= -min_power; ++j) {
+        reciprocal.divide_by_10();
+        table[-j - min_power] = {reciprocal.top_64_bits(), reciprocal.bit_length() - 64 - scale_bits};
+    }
+    return table;
+}
+
+}  // namespace
+
+constinit const std::array<PowerOfTen, max_power - min_power + 1> powers_of_ten = build_powers_of_ten();
+
+// Exact rounding of |v| * 10^k when the fixed-point estimate is too close to
+// a tie: the digits that std::to_chars gives with a precision are those of the
+// exact value, ties to even.  The estimate has the integer part of the exact
+// product (the tie lies above it, nearer than 0.5), so it fixes the number of
+// significant digits to ask for.
+std::uint64_t round_scaled_exactly(double v, int k, std::uint64_t integer_part) {
+    const int digits = decimal_digit_count(integer_part);
+    const double magnitude = std::bit_cast<double>(std::bit_cast<std::uint64_t>(v) & ~(std::uint64_t{1} << 63));
+    char text[48];
+    const auto end = std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific, digits - 1).ptr;
+    std::uint64_t significand = 0;
+    const char* c = text;
+    for (; *c != 'e'; ++c)
+        if (*c != '.') significand = significand * 10 + static_cast<std::uint64_t>(*c - '0');
+    int exponent = 0;
+    std::from_chars(c + (c[1] == '+' ? 2 : 1), end, exponent);
+    // |v| * 10^k = significand * 10^(exponent - digits + 1 + k); the power is
+    // 1 when the rounding carried into a new digit (9.99..e -> 1.00..e+1).
+    return exponent - digits + 1 + k == 1 ? significand * 10 : significand;
+}
+
+}  // namespace vorn::detail

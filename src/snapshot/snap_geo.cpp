@@ -1,0 +1,179 @@
+#include "snapshot/snap_geo.hpp"
+
+#include <cstdint>
+#include <cstring>
+
+#include "geometry/dipole.hpp"
+#include "geometry/frame.hpp"
+#include "geometry/records.hpp"
+#include "matfile/matfile.hpp"
+#include "runtime/byte_output.hpp"
+#include "runtime/free_format.hpp"
+#include "runtime/units.hpp"
+#include "snapshot/mat_variables.hpp"
+
+namespace vorn {
+
+namespace {
+
+// The 31 variables of one face kind, in the section's order (not the record's:
+// p and q first, the area after the normals).
+#define VORN_FACE_VARIABLES(f, pre)                                      \
+    matrix(#pre "_voxel", f.pre##_voxel, 2, f.pre##_dim),                \
+        row(#pre "_m_p", f.pre##_m_p, f.pre##_dim),                      \
+        row(#pre "_m_q", f.pre##_m_q, f.pre##_dim),                      \
+        row(#pre "_m_radius", f.pre##_m_radius, f.pre##_dim),            \
+        row(#pre "_m_latitude", f.pre##_m_latitude, f.pre##_dim),        \
+        row(#pre "_m_longitude", f.pre##_m_longitude, f.pre##_dim),      \
+        row(#pre "_m_x", f.pre##_m_x, f.pre##_dim),                      \
+        row(#pre "_m_y", f.pre##_m_y, f.pre##_dim),                      \
+        row(#pre "_m_z", f.pre##_m_z, f.pre##_dim),                      \
+        row(#pre "_g_radius", f.pre##_g_radius, f.pre##_dim),            \
+        row(#pre "_g_latitude", f.pre##_g_latitude, f.pre##_dim),        \
+        row(#pre "_g_longitude", f.pre##_g_longitude, f.pre##_dim),      \
+        row(#pre "_g_x", f.pre##_g_x, f.pre##_dim),                      \
+        row(#pre "_g_y", f.pre##_g_y, f.pre##_dim),                      \
+        row(#pre "_g_z", f.pre##_g_z, f.pre##_dim),                      \
+        row(#pre "_nml_g_rad", f.pre##_nml_g_rad, f.pre##_dim),          \
+        row(#pre "_nml_g_lat", f.pre##_nml_g_lat, f.pre##_dim),          \
+        row(#pre "_nml_g_lon", f.pre##_nml_g_lon, f.pre##_dim),          \
+        row(#pre "_nml_g_x", f.pre##_nml_g_x, f.pre##_dim),              \
+        row(#pre "_nml_g_y", f.pre##_nml_g_y, f.pre##_dim),              \
+        row(#pre "_nml_g_z", f.pre##_nml_g_z, f.pre##_dim),              \
+        row(#pre "_nml_m_rad", f.pre##_nml_m_rad, f.pre##_dim),          \
+        row(#pre "_nml_m_lat", f.pre##_nml_m_lat, f.pre##_dim),          \
+        row(#pre "_nml_m_lon", f.pre##_nml_m_lon, f.pre##_dim),          \
+        row(#pre "_nml_m_x", f.pre##_nml_m_x, f.pre##_dim),              \
+        row(#pre "_nml_m_y", f.pre##_nml_m_y, f.pre##_dim),              \
+        row(#pre "_nml_m_z", f.pre##_nml_m_z, f.pre##_dim),              \
+        row(#pre "_area", f.pre##_area, f.pre##_dim),                    \
+        row(#pre "_scale_p", f.pre##_scale_p, f.pre##_dim),              \
+        row(#pre "_scale_q", f.pre##_scale_q, f.pre##_dim),              \
+        row(#pre "_scale_l", f.pre##_scale_l, f.pre##_dim)
+
+// Variables 1 to 141, straight from the records.
+void write_records() {
+    static constexpr std::int32_t voxel_capacity = max_voxel;
+    const GrGrid& g = gr_grid;
+    const CmnGVoxel& v = cmn_g_voxel;
+    const std::int32_t nv = v.g_v_dimension;
+
+    const MatVariable variables[] = {
+        matrix("d_rotate", d_dipole.d_rotate, 3, 3),
+        row("gr_p", g.gr_p, g.gr_np),
+        row("gr_q", g.gr_q, g.gr_nq),
+        row("gr_l", g.gr_l, g.gr_nl),
+        scalar("gr_midlat_pmax", g.gr_midlat_pmax),
+        cube("gr_stat", g.gr_stat, g.gr_np - 1, g.gr_nq - 1, g.gr_nl - 1),
+        scalar("gr_glb", g.gr_glb),
+        scalar("gr_2d", g.gr_2d),
+        scalar("gr_reg", g.gr_reg),
+        scalar("gr_polar_flag", g.gr_polar_flag),
+        row("g_v_neighbor_pl", v.g_v_neighbor_pl, nv),
+        row("g_v_neighbor_ph", v.g_v_neighbor_ph, nv),
+        row("g_v_neighbor_ql", v.g_v_neighbor_ql, nv),
+        row("g_v_neighbor_qh", v.g_v_neighbor_qh, nv),
+        row("g_v_neighbor_ll", v.g_v_neighbor_ll, nv),
+        row("g_v_neighbor_lh", v.g_v_neighbor_lh, nv),
+        row("g_v_face_pl", v.g_v_face_pl, nv),
+        row("g_v_face_ph", v.g_v_face_ph, nv),
+        row("g_v_face_ql", v.g_v_face_ql, nv),
+        row("g_v_face_qh", v.g_v_face_qh, nv),
+        row("g_v_face_ll", v.g_v_face_ll, nv),
+        row("g_v_face_lh", v.g_v_face_lh, nv),
+        row("g_v_m_p", v.g_v_m_p, nv),
+        row("g_v_m_q", v.g_v_m_q, nv),
+        row("g_v_m_radius", v.g_v_m_radius, nv),
+        row("g_v_m_latitude", v.g_v_m_latitude, nv),
+        row("g_v_m_longitude", v.g_v_m_longitude, nv),
+        row("g_v_m_x", v.g_v_m_x, nv),
+        row("g_v_m_y", v.g_v_m_y, nv),
+        row("g_v_m_z", v.g_v_m_z, nv),
+        row("g_v_g_radius", v.g_v_g_radius, nv),
+        row("g_v_g_latitude", v.g_v_g_latitude, nv),
+        row("g_v_g_longitude", v.g_v_g_longitude, nv),
+        row("g_v_g_x", v.g_v_g_x, nv),
+        row("g_v_g_y", v.g_v_g_y, nv),
+        row("g_v_g_z", v.g_v_g_z, nv),
+        row("g_v_width_p", v.g_v_width_p, nv),
+        row("g_v_width_q", v.g_v_width_q, nv),
+        row("g_v_width_l", v.g_v_width_l, nv),
+        row("g_v_volume", v.g_v_volume, nv),
+        row("g_v_scale_p", v.g_v_scale_p, nv),
+        row("g_v_scale_q", v.g_v_scale_q, nv),
+        row("g_v_scale_l", v.g_v_scale_l, nv),
+        VORN_FACE_VARIABLES(cmn_g_face_p, g_fp),
+        VORN_FACE_VARIABLES(cmn_g_face_q, g_fq),
+        VORN_FACE_VARIABLES(cmn_g_face_l, g_fl),
+        row("g_v_boundary_rl", v.g_v_boundary_rl, v.g_v_bdry_rl_dim),
+        row("g_v_boundary_rh", v.g_v_boundary_rh, v.g_v_bdry_rh_dim),
+        row("g_v_boundary_ph", v.g_v_boundary_ph, v.g_v_bdry_ph_dim),
+        scalar("max_voxel", voxel_capacity),
+    };
+    write_variables(variables);
+}
+
+#undef VORN_FACE_VARIABLES
+
+// Which bounding face of its voxel each corner takes in p, q and longitude.
+struct Corner {
+    bool high_p;
+    bool high_q;
+    bool high_l;
+};
+constexpr Corner corners[8] = {
+    {false, false, false}, {true, false, false}, {true, true, false}, {false, true, false},
+    {false, false, true},  {true, false, true},  {true, true, true},  {false, true, true},
+};
+
+// One double of "agrid" to the snapshot file, byte by byte in memory order.
+void write_agrid_value(double value) {
+    static unsigned char q1[8];
+    std::memcpy(q1, &value, sizeof q1);
+    // A refusal never depends on the byte: either all eight went out or none.
+    if (write_bytes(snapshot_unit, q1, sizeof q1) == 0) return;
+    for (std::size_t k = 0; k < sizeof q1; ++k)
+        FreeLine(error_unit) << "snap_geo: Error in writing the output file.";
+}
+
+// Variable 142: the header, then the corners of each voxel, computed one voxel
+// at a time and streamed behind it.
+void write_agrid() {
+    static double p, q, longitude;
+    static double mrad, mlat;
+    static double grad, glat, glon;
+    static Array1<double, 8, "AMX"> amx;
+    static Array1<double, 8, "AMY"> amy;
+    static Array1<double, 8, "AMZ"> amz;
+    static Array1<double, 8, "AGX"> agx;
+    static Array1<double, 8, "AGY"> agy;
+    static Array1<double, 8, "AGZ"> agz;
+
+    const CmnGVoxel& v = cmn_g_voxel;
+    savehd(snapshot_unit, 24, v.g_v_dimension, "agrid", 5, 0, 0);
+    for (int i = 1; i <= v.g_v_dimension; ++i) {
+        for (int k = 1; k <= 8; ++k) {
+            const Corner& c = corners[k - 1];
+            p = cmn_g_face_p.g_fp_m_p(c.high_p ? v.g_v_face_ph(i) : v.g_v_face_pl(i));
+            q = cmn_g_face_q.g_fq_m_q(c.high_q ? v.g_v_face_qh(i) : v.g_v_face_ql(i));
+            longitude = cmn_g_face_l.g_fl_m_longitude(c.high_l ? v.g_v_face_lh(i) : v.g_v_face_ll(i));
+            pq2polar(&p, &q, &mrad, &mlat, 1);
+            mag2geo_pts(&mrad, &mlat, &longitude, &amx(k), &amy(k), &amz(k), &grad, &glat, &glon, &agx(k),
+                        &agy(k), &agz(k), 1);
+        }
+        for (int j = 1; j <= 8; ++j) {
+            write_agrid_value(agx(j));
+            write_agrid_value(agy(j));
+            write_agrid_value(agz(j));
+        }
+    }
+}
+
+}  // namespace
+
+void snap_geo() {
+    write_records();
+    write_agrid();
+}
+
+}  // namespace vorn

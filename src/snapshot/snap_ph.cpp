@@ -1,0 +1,107 @@
+#include "geometry/records.hpp"
+#include "snapshot/mat_variables.hpp"
+#include "snapshot/model_sections.hpp"
+#include "snapshot/model_state.hpp"
+
+namespace vorn {
+
+void snap_ph() {
+    const std::int32_t nv = cmn_g_voxel.g_v_dimension;
+    const std::int32_t nfp = cmn_g_face_p.g_fp_dim;
+    const std::int32_t nfq = cmn_g_face_q.g_fq_dim;
+    const std::int32_t nfl = cmn_g_face_l.g_fl_dim;
+    const CmnPNeutrals& n = cmn_p_neutrals;
+    const CmnPTemperature& t = cmn_p_temperature;
+    const CmnIonVelocity& iv = cmn_ion_velocity;
+    const CmnDriftParam& d = cmn_drift_param;
+    const CmnWindParam& w = cmn_wind_param;
+    const CmnProdParam& pr = cmn_prod_param;
+
+    // One parameter per drift-grid interval, two per cell of the wind grid,
+    // one per cell of the production grid.
+    const std::int32_t drift_parameters = d.drift_grid_size - 1;
+    const std::int32_t wind_parameters = (w.wind_nlat - 1) * (w.wind_nalt - 1) * (2 * w.wind_nlon - 2);
+    const std::int32_t prod_parameters = (pr.prod_nlon - 1) * (pr.prod_nlat - 1) * (pr.prod_nalt - 1);
+
+    // The physics fields in their records' order, except "p_up" between
+    // "p_vperpm_h" and "p_vparal"; in each driver model the sparse table goes
+    // out as count, index, value.
+    const MatVariable variables[] = {
+        scalar("p_ut", cmn_p_ut.p_ut),
+        scalar("p_t_index", cmn_p_ut.p_t_index),
+        scalar("p_ut_sec1", cmn_p_ut_sec.p_ut_sec1),
+        scalar("p_ut_sec2", cmn_p_ut_sec.p_ut_sec2),
+        scalar("p_t_index1", cmn_p_ut_sec.p_t_index1),
+        scalar("p_t_index2", cmn_p_ut_sec.p_t_index2),
+        row("p_euv_flux", cmn_p_euvflux.p_euv_flux, euv_bins),
+        row("p_o_voxel", n.p_o_voxel, nv),
+        row("p_o2_voxel", n.p_o2_voxel, nv),
+        row("p_n2_voxel", n.p_n2_voxel, nv),
+        row("p_tn_voxel", n.p_tn_voxel, nv),
+        row("p_o_surface", n.p_o_surface, nfq),
+        row("p_o2_surface", n.p_o2_surface, nfq),
+        row("p_n2_surface", n.p_n2_surface, nfq),
+        row("p_tn_surface", n.p_tn_surface, nfq),
+        matrix("p_prod_oi", cmn_production.p_prod_oi, 2, nv),
+        row("p_prod_oi_night", cmn_p_prod_night.p_prod_oi_night, nv),
+        matrix("p_loss_beta", cmn_loss.p_loss_beta, 2, nv),
+        row("p_te_voxel", t.p_te_voxel, nv),
+        row("p_ti_voxel", t.p_ti_voxel, nv),
+        row("p_te_surface", t.p_te_surface, nfq),
+        row("p_ti_surface", t.p_ti_surface, nfq),
+        matrix("p_vperpm_up", iv.p_vperpm_up, 2, nfp),
+        matrix("p_vperpm_h", iv.p_vperpm_h, 2, nfl),
+        row("p_up", cmn_p_wind.p_up, nfq),
+        matrix("p_vparal", iv.p_vparal, 2, nfq),
+        matrix("p_diffus_i", iv.p_diffus_i, 2, nfq),
+        matrix("p_diffus_e", iv.p_diffus_e, 2, nfq),
+        row("p_g_surface", cmn_p_gravity.p_g_surface, nfq),
+        row("p_g_voxel", cmn_p_gravity.p_g_voxel, nv),
+
+        scalar("drift_grid_size", d.drift_grid_size),
+        scalar("drift_order", d.drift_order),
+        scalar("drift_flag", d.drift_flag),
+        scalar("drift_id_flag", d.drift_id_flag),
+        row("drift_parameter", d.drift_parameter, drift_parameters),
+        row("drift_grid", d.drift_grid, d.drift_grid_size),
+        row("drift_coef", d.drift_coef, d.drift_grid_size),
+        row("drift_weight", d.drift_weight, d.drift_grid_size),
+        row("drift_delta", d.drift_delta, d.drift_grid_size),
+        row("drift_tol", d.drift_tol, d.drift_grid_size),
+        matrix("drift_partial_nz", d.drift_partial_nz, nfp, 2),
+        cube("drift_partial_index", d.drift_partial_index, nfp, drift_terms, 2),
+        cube("drift_partial", d.drift_partial, nfp, drift_terms, 2),
+
+        scalar("wind_flag", w.wind_flag),
+        scalar("wind_id_flag", w.wind_id_flag),
+        row("wind_parameter", w.wind_parameter, wind_parameters),
+        scalar("wind_nlon", w.wind_nlon),
+        row("wind_lon", w.wind_lon, w.wind_nlon),
+        scalar("wind_nlat", w.wind_nlat),
+        row("wind_lat", w.wind_lat, w.wind_nlat),
+        scalar("wind_nalt", w.wind_nalt),
+        row("wind_alt", w.wind_alt, w.wind_nalt),
+        cube("wind_incr_e", w.wind_incr_e, w.wind_nalt, w.wind_nlat, w.wind_nlon),
+        cube("wind_incr_n", w.wind_incr_n, w.wind_nalt, w.wind_nlat, w.wind_nlon),
+        matrix("wind_partial_nz", w.wind_partial_nz, nfq, 2),
+        cube("wind_partial_index", w.wind_partial_index, nfq, wind_terms, 2),
+        cube("wind_partial", w.wind_partial, nfq, wind_terms, 2),
+
+        scalar("prod_flag", pr.prod_flag),
+        scalar("prod_id_flag", pr.prod_id_flag),
+        row("prod_parameter", pr.prod_parameter, prod_parameters),
+        scalar("prod_nlon", pr.prod_nlon),
+        row("prod_lon", pr.prod_lon, pr.prod_nlon),
+        scalar("prod_nlat", pr.prod_nlat),
+        row("prod_lat", pr.prod_lat, pr.prod_nlat),
+        scalar("prod_nalt", pr.prod_nalt),
+        row("prod_alt", pr.prod_alt, pr.prod_nalt),
+        cube("prod_incr", pr.prod_incr, pr.prod_nalt, pr.prod_nlat, pr.prod_nlon),
+        matrix("prod_partial_nz", pr.prod_partial_nz, nv, 2),
+        cube("prod_partial_index", pr.prod_partial_index, nv, prod_terms, 2),
+        cube("prod_partial", pr.prod_partial, nv, prod_terms, 2),
+    };
+    write_variables(variables);
+}
+
+}  // namespace vorn

@@ -1,0 +1,147 @@
+// The byte output of unit 10: results, buffering in blocks, the opening
+// rules and the failures found when a block is written.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "runtime/checked_array.hpp"
+
+#include "matfile/snapshot_file_fixture.hpp"
+
+namespace vorn::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+using ByteOutput = SnapshotFileTest;
+
+TEST_F(ByteOutput, BytesReachTheFileInOrder) {
+    open_snapshot();
+    std::string expected;
+    for (int k = 0; k < 300; ++k) {
+        ASSERT_EQ(write_byte(snapshot_unit, static_cast<std::uint8_t>(k)), 0);
+        expected += static_cast<char>(k);
+    }
+    ASSERT_EQ(write_bytes(snapshot_unit, "tail", 4), 0);
+    ASSERT_EQ(write_bytes(snapshot_unit, nullptr, 0), 0);
+    EXPECT_EQ(snapshot_bytes(), expected + "tail");
+    EXPECT_FALSE(byte_output_failed());
+}
+
+TEST_F(ByteOutput, MoreThanOneBlock) {
+    // Three and a half blocks, partly byte by byte across a block boundary.
+    std::string data(byte_block_size * 7 / 2, '\0');
+    for (std::size_t k = 0; k < data.size(); ++k) data[k] = static_cast<char>((k * 7919) >> 5);
+    open_snapshot();
+    const std::size_t head = byte_block_size - 3;
+    ASSERT_EQ(write_bytes(snapshot_unit, data.data(), head), 0);
+    for (std::size_t k = head; k < head + 10; ++k)
+        ASSERT_EQ(write_byte(snapshot_unit, static_cast<std::uint8_t>(data[k])), 0);
+    ASSERT_EQ(write_bytes(snapshot_unit, data.data() + head + 10, data.size() - head - 10), 0);
+    EXPECT_TRUE(snapshot_bytes() == data);
+    EXPECT_TRUE(error_lines().empty());
+}
+
+TEST_F(ByteOutput, RefusalCodes) {
+    EXPECT_EQ(write_byte(-1, 0), byte_unit_negative);
+    EXPECT_EQ(write_byte(snapshot_unit, 0), byte_unit_not_connected);
+    open_snapshot();
+    EXPECT_EQ(write_byte(11, 0), byte_unit_not_connected);
+    EXPECT_EQ(write_bytes(11, "ab", 2), byte_unit_not_connected);
+    EXPECT_TRUE(byte_output_failed());
+    EXPECT_EQ(write_byte(snapshot_unit, 'x'), 0);
+    EXPECT_EQ(snapshot_bytes(), "x");
+    // The byte output itself writes no line for a refused byte: that is the caller's.
+    EXPECT_TRUE(error_lines().empty());
+}
+
+TEST_F(ByteOutput, OpeningCutsAnOlderLongerFile) {
+    write_file(dir_ / "vorn_geometry.mat", std::string(5000, 'o'));
+    open_snapshot("vorn_geometry.mat");
+    ASSERT_EQ(write_bytes(snapshot_unit, "new", 3), 0);
+    EXPECT_EQ(snapshot_bytes("vorn_geometry.mat"), "new");
+
+    // Opened again with nothing written: empty, not the old text.
+    open_snapshot("vorn_geometry.mat");
+    EXPECT_EQ(snapshot_bytes("vorn_geometry.mat"), "");
+}
+
+TEST_F(ByteOutput, OpeningAnotherFileClosesTheFirst) {
+    open_snapshot("first.mat");
+    ASSERT_EQ(write_bytes(snapshot_unit, "one", 3), 0);
+    open_snapshot("second.mat");
+    ASSERT_EQ(write_bytes(snapshot_unit, "two", 3), 0);
+    EXPECT_EQ(read_file(dir_ / "first.mat"), "one");
+    EXPECT_EQ(snapshot_bytes("second.mat"), "two");
+}
+
+TEST_F(ByteOutput, FlushAllUnitsWritesTheBuffer) {
+    open_snapshot();
+    ASSERT_EQ(write_bytes(snapshot_unit, "abc", 3), 0);
+    EXPECT_EQ(read_file(dir_ / "out.mat"), "");
+    flush_all_units();
+    EXPECT_EQ(read_file(dir_ / "out.mat"), "abc");
+}
+
+TEST_F(ByteOutput, DirectoryOrUnreachableFileEndsTheRun) {
+    fs::create_directory(dir_ / "vorn_geometry.mat");
+    std::string report = abnormal_end_report([] { open_byte_output(snapshot_unit, "vorn_geometry.mat"); });
+    EXPECT_NE(report.find(" Location:  the OPEN statement at line "), std::string::npos) << report;
+    EXPECT_NE(report.find(" Unit:  10\n File:  vorn_geometry.mat\n"), std::string::npos) << report;
+    EXPECT_NE(report.find(" Error 21:  Is a directory\n"), std::string::npos) << report;
+
+    report = abnormal_end_report([] { open_byte_output(snapshot_unit, "no_such_folder/x.mat"); });
+    EXPECT_NE(report.find(" Error 2:  No such file or directory\n"), std::string::npos) << report;
+    EXPECT_NE(report.find(" Unit:  10\n File:  no_such_folder/x.mat\n"), std::string::npos) << report;
+}
+
+// A regular file that even root may only read: a sysfs attribute without a
+// store operation refuses every opening for writing.
+const char* read_only_target() {
+    static const char* const target = "/sys/kernel/notes";
+    return access(target, R_OK) == 0 ? target : nullptr;
+}
+
+TEST_F(ByteOutput, FileThatCannotBeWrittenIsOpenedForReading) {
+    const char* target = read_only_target();
+    if (target == nullptr) GTEST_SKIP() << "no read-only file available";
+    fs::create_symlink(target, dir_ / "vorn_geometry.mat");
+    open_snapshot("vorn_geometry.mat");
+    EXPECT_EQ(write_byte(snapshot_unit, 'x'), byte_unit_read_only);
+    const std::int32_t geo_flag = 1;
+    saveit(snapshot_unit, &geo_flag, 1, 1, 1, "geo_flag", 8);
+    close_byte_output(snapshot_unit);
+    EXPECT_TRUE(byte_output_failed());
+    EXPECT_EQ(error_lines(), std::vector<std::string>(33, error_line));
+}
+
+TEST_F(ByteOutput, FailedBlockGivesOneLineEach) {
+    fs::create_symlink("/dev/full", dir_ / "vorn_geometry.mat");
+    open_snapshot("vorn_geometry.mat");
+    const std::int32_t geo_flag = 1;
+    saveit(snapshot_unit, &geo_flag, 1, 1, 1, "geo_flag", 8);
+    EXPECT_FALSE(byte_output_failed());  // not known before the block is written
+    close_byte_output(snapshot_unit);
+    EXPECT_TRUE(byte_output_failed());
+    EXPECT_EQ(error_lines(), std::vector<std::string>(1, error_line));
+
+    // Two full blocks and a part: three lines, and writing went on after the first.
+    open_snapshot("vorn_geometry.mat");
+    EXPECT_FALSE(byte_output_failed());
+    const std::string data(2 * byte_block_size + 1, 'd');
+    for (std::size_t k = 0; k < data.size(); k += 4096)
+        ASSERT_EQ(write_bytes(snapshot_unit, data.data() + k, std::min<std::size_t>(4096, data.size() - k)), 0);
+    close_byte_output(snapshot_unit);
+    EXPECT_EQ(error_lines(), std::vector<std::string>(3, error_line));
+}
+
+TEST_F(ByteOutput, AbnormalEndWritesTheBlockWithoutReporting) {
+    fs::create_symlink("/dev/full", dir_ / "full.mat");
+    open_snapshot("full.mat");
+    ASSERT_EQ(write_bytes(snapshot_unit, "abc", 3), 0);
+    abnormal_end_report([] { subscript_out_of_range(1, 0, "GR_L", std::source_location::current()); });
+    EXPECT_TRUE(byte_output_failed());
+    EXPECT_TRUE(error_lines().empty());
+}
+
+}  // namespace
+}  // namespace vorn::testing

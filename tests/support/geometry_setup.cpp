@@ -1,0 +1,87 @@
+#include "support/geometry_setup.hpp"
+
+#include <cstring>
+#include <filesystem>
+
+#include "geometry/cell_status.hpp"
+#include "geometry/frame.hpp"
+#include "geometry/grids.hpp"
+#include "geometry/init_geometry.hpp"
+#include "geometry/records.hpp"
+#include "geometry/voxels.hpp"
+#include "runtime/units.hpp"
+#include "support/test_support.hpp"
+
+namespace vorn::testing {
+
+namespace {
+
+// The records are too large for a zeroed temporary on the stack.
+template <class Record>
+void clear(Record& record) {
+    std::memset(static_cast<void*>(&record), 0, sizeof record);
+}
+
+template <class Axis>
+int fill_axis(Axis& axis, std::initializer_list<double> values) {
+    int n = 0;
+    for (double value : values) axis(++n) = value;
+    return n;
+}
+
+}  // namespace
+
+void clear_geometry_records() {
+    clear(cmn_gr_input);
+    clear(cmn_gr_p_trans);
+    clear(d_dipole);
+    clear(gr_grid);
+    clear(cmn_g_voxel);
+    clear(cmn_g_face_p);
+    clear(cmn_g_face_q);
+    clear(cmn_g_face_l);
+}
+
+void set_grid_axes(std::initializer_list<double> p, std::initializer_list<double> q,
+                   std::initializer_list<double> l) {
+    GrGrid& g = gr_grid;
+    g.gr_np = fill_axis(g.gr_p, p);
+    g.gr_nq = fill_axis(g.gr_q, q);
+    g.gr_nl = fill_axis(g.gr_l, l);
+}
+
+void set_cells(const std::function<int(int ip, int iq, int il)>& kind) {
+    GrGrid& g = gr_grid;
+    int voxels = 0;
+    for (int il = 1; il <= g.gr_nl - 1; ++il)
+        for (int ip = 1; ip <= g.gr_np - 1; ++ip)
+            for (int iq = 1; iq <= g.gr_nq - 1; ++iq) {
+                const int status = kind(ip, iq, il);
+                g.gr_stat(ip, iq, il) = status > 0 ? ++voxels : status;
+            }
+    cmn_g_voxel.g_v_dimension = voxels;
+}
+
+std::string test_config(std::string_view name) {
+    return read_file(std::filesystem::path(VORN_SOURCE_DIR) / "tests" / "configs" / (std::string(name) + ".nml"));
+}
+
+void build_geometry(std::string_view config, BuildStep last) {
+    namespace fs = std::filesystem;
+    clear_geometry_records();
+    const fs::path home = fs::current_path();
+    const fs::path dir = scratch_dir("geometry_setup");
+    write_file(dir / "master_nml", config);
+    fs::current_path(dir);
+    open_config_file();
+    read_gr_input();
+    rewind_config_file();
+    set_mag(cmn_gr_input.GR_I_MAG_TYPE);
+    if (last >= BuildStep::grid) create_grid();
+    if (last >= BuildStep::status) set_status();
+    if (last >= BuildStep::voxels) create_voxel();
+    close_unit(config_unit);
+    fs::current_path(home);
+}
+
+}  // namespace vorn::testing
