@@ -1,7 +1,7 @@
 #include "geometry/report.hpp"
 
 #include <cstdint>
-#include <source_location>
+#include "runtime/source_location.hpp"
 #include <string_view>
 
 #include "geometry/dipole.hpp"
@@ -41,7 +41,7 @@ void blank_line() { FreeLine{output_unit}; }
 // the second subscript.
 template <class A>
 void check_bound(const A& array, std::int32_t bound,
-                 const std::source_location& where = std::source_location::current()) {
+                 const SourceLocation& where = SourceLocation::current()) {
     if constexpr (requires { A::extent2; }) {
         if (bound > A::extent2) (void)array(1, A::extent2 + 1, where);
     } else {

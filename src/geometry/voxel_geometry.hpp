@@ -13,7 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <source_location>
+#include "runtime/source_location.hpp"
 
 #include "geometry/records.hpp"
 
@@ -32,7 +32,7 @@ public:
     template <int N, ArrayName Name>
     ArrayRef(Array1<T, N, Name>& array) : first_(array.data()), extent_(N), name_(Array1<T, N, Name>::name()) {}
 
-    T& operator()(int i, const std::source_location& where = std::source_location::current()) const {
+    T& operator()(int i, const SourceLocation& where = SourceLocation::current()) const {
         detail::check_subscript(1, i, extent_, name_, where);
         return first_[i - 1];
     }
@@ -51,7 +51,7 @@ public:
     PairRef(Array2<std::int32_t, 2, N, Name>& array)
         : first_(array.data()), extent_(N), name_(Array2<std::int32_t, 2, N, Name>::name()) {}
 
-    std::int32_t& operator()(int side, int f, const std::source_location& where = std::source_location::current()) const {
+    std::int32_t& operator()(int side, int f, const SourceLocation& where = SourceLocation::current()) const {
         detail::check_subscript(1, side, 2, name_, where);
         detail::check_subscript(2, f, extent_, name_, where);
         return first_[(side - 1) + 2 * static_cast<std::ptrdiff_t>(f - 1)];

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstring>
 #include <iterator>
-#include <source_location>
+#include "runtime/source_location.hpp"
 #include <string_view>
 
 #include "runtime/byte_output.hpp"
@@ -115,7 +115,7 @@ struct AssumedSizeArray {
     // An extent beyond the leading dimension: its first index past it is
     // the one out of range.
     static void check_extent(long subscript_number, std::int32_t extent, std::int32_t leading,
-                             const std::source_location& where = std::source_location::current()) {
+                             const SourceLocation& where = SourceLocation::current()) {
         if (extent > leading) subscript_out_of_range(subscript_number, leading + 1L, Name.text, where);
     }
 };

@@ -99,7 +99,7 @@ void abnormal_end_message(std::string_view lines) {
 }
 
 void subscript_out_of_range(long subscript_number, long value, const char* array_name,
-                            const std::source_location& where) {
+                            const SourceLocation& where) {
     std::string report = report_start();
     report += "Subscript out of range. Location:  line " + std::to_string(where.line()) + " column " +
               std::to_string(where.column()) + " of '";

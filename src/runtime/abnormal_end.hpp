@@ -20,7 +20,7 @@
 //   Subscript number <k> has value <v> in array '<NAME>'
 #pragma once
 
-#include <source_location>
+#include "runtime/source_location.hpp"
 #include <string_view>
 
 namespace vorn {
@@ -39,7 +39,7 @@ struct IoFailure {
     std::string_view text;
     std::string_view input_line;
     int input_column = -1;
-    std::source_location where = std::source_location::current();
+    SourceLocation where = SourceLocation::current();
 };
 
 [[noreturn]] void abnormal_end_io(const IoFailure& failure);

@@ -60,7 +60,7 @@ void flush_block(bool quiet) {
 }
 
 [[noreturn]] void open_failure(int unit, std::string_view file_name, int error_number,
-                               const std::source_location& where) {
+                               const SourceLocation& where) {
     IoFailure failure;
     failure.statement = Statement::open;
     failure.unit = unit;
@@ -73,7 +73,7 @@ void flush_block(bool quiet) {
 
 }  // namespace
 
-void open_byte_output(int unit, std::string_view file_name, const std::source_location& where) {
+void open_byte_output(int unit, std::string_view file_name, const SourceLocation& where) {
     close_byte_output(byte_unit.unit);
     const std::string path(file_name);
     struct Attempt {

@@ -26,7 +26,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <source_location>
+#include "runtime/source_location.hpp"
 #include <string_view>
 
 namespace vorn {
@@ -47,7 +47,7 @@ inline constexpr std::size_t byte_block_size = std::size_t{1} << 22;
 // statement, the unit and the file.  A unit already connected is closed first.
 // Clears the failure state.
 void open_byte_output(int unit, std::string_view file_name,
-                      const std::source_location& where = std::source_location::current());
+                      const SourceLocation& where = SourceLocation::current());
 
 // Writes one byte at the unit's current position: 0 or a nonzero code.
 int write_byte(int unit, std::uint8_t byte);

@@ -11,7 +11,7 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <source_location>
+#include "runtime/source_location.hpp"
 
 namespace vorn {
 
@@ -24,11 +24,11 @@ struct ArrayName {
 
 // Ends the run with the subscript report; defined in abnormal_end.cpp.
 [[noreturn]] void subscript_out_of_range(long subscript_number, long value, const char* array_name,
-                                         const std::source_location& where);
+                                         const SourceLocation& where);
 
 namespace detail {
 inline void check_subscript(long number, long value, long extent, const char* name,
-                            const std::source_location& where) {
+                            const SourceLocation& where) {
     if (value < 1 || value > extent) [[unlikely]]
         subscript_out_of_range(number, value, name, where);
 }
@@ -40,11 +40,11 @@ struct Array1 {
     static constexpr int extent = N;
     T elements[N];
 
-    T& operator()(int i, const std::source_location& where = std::source_location::current()) {
+    T& operator()(int i, const SourceLocation& where = SourceLocation::current()) {
         detail::check_subscript(1, i, N, Name.text, where);
         return elements[i - 1];
     }
-    const T& operator()(int i, const std::source_location& where = std::source_location::current()) const {
+    const T& operator()(int i, const SourceLocation& where = SourceLocation::current()) const {
         detail::check_subscript(1, i, N, Name.text, where);
         return elements[i - 1];
     }
@@ -61,12 +61,12 @@ struct Array2 {
     static constexpr int extent2 = N2;
     T elements[N1 * N2];
 
-    T& operator()(int i, int j, const std::source_location& where = std::source_location::current()) {
+    T& operator()(int i, int j, const SourceLocation& where = SourceLocation::current()) {
         detail::check_subscript(1, i, N1, Name.text, where);
         detail::check_subscript(2, j, N2, Name.text, where);
         return elements[(i - 1) + static_cast<std::ptrdiff_t>(N1) * (j - 1)];
     }
-    const T& operator()(int i, int j, const std::source_location& where = std::source_location::current()) const {
+    const T& operator()(int i, int j, const SourceLocation& where = SourceLocation::current()) const {
         detail::check_subscript(1, i, N1, Name.text, where);
         detail::check_subscript(2, j, N2, Name.text, where);
         return elements[(i - 1) + static_cast<std::ptrdiff_t>(N1) * (j - 1)];
@@ -84,11 +84,11 @@ struct Array3 {
     static constexpr int extent3 = N3;
     T elements[static_cast<std::size_t>(N1) * N2 * N3];
 
-    T& operator()(int i, int j, int k, const std::source_location& where = std::source_location::current()) {
+    T& operator()(int i, int j, int k, const SourceLocation& where = SourceLocation::current()) {
         return elements[offset(i, j, k, where)];
     }
     const T& operator()(int i, int j, int k,
-                        const std::source_location& where = std::source_location::current()) const {
+                        const SourceLocation& where = SourceLocation::current()) const {
         return elements[offset(i, j, k, where)];
     }
     T* data() { return elements; }
@@ -96,7 +96,7 @@ struct Array3 {
     static constexpr const char* name() { return Name.text; }
 
 private:
-    static std::ptrdiff_t offset(int i, int j, int k, const std::source_location& where) {
+    static std::ptrdiff_t offset(int i, int j, int k, const SourceLocation& where) {
         detail::check_subscript(1, i, N1, Name.text, where);
         detail::check_subscript(2, j, N2, Name.text, where);
         detail::check_subscript(3, k, N3, Name.text, where);

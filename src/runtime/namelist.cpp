@@ -50,7 +50,7 @@ bool same_name(std::string_view text, std::string_view upper_name) {
 // with the read however the read ends.
 class GroupReader {
 public:
-    GroupReader(std::string_view group, std::span<const NamelistItem> items, const std::source_location& where)
+    GroupReader(std::string_view group, std::span<const NamelistItem> items, const SourceLocation& where)
         : group_(group), items_(items), where_(where) {}
 
     void read() {
@@ -330,14 +330,14 @@ private:
 
     std::string_view group_;
     std::span<const NamelistItem> items_;
-    std::source_location where_;
+    SourceLocation where_;
     std::string_view line_;
     std::size_t pos_ = 0;
 };
 
 }  // namespace
 
-void read_namelist(std::string_view group, std::span<const NamelistItem> items, const std::source_location& where) {
+void read_namelist(std::string_view group, std::span<const NamelistItem> items, const SourceLocation& where) {
     GroupReader(group, items, where).read();
 }
 

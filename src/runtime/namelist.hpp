@@ -45,7 +45,7 @@
 #pragma once
 
 #include <cstdint>
-#include <source_location>
+#include "runtime/source_location.hpp"
 #include <span>
 #include <string_view>
 
@@ -63,6 +63,6 @@ struct NamelistItem {
 // current position of unit 1; the caller rewinds the unit afterwards.
 // `where` is the READ statement that the reports name.
 void read_namelist(std::string_view group, std::span<const NamelistItem> items,
-                   const std::source_location& where = std::source_location::current());
+                   const SourceLocation& where = SourceLocation::current());
 
 }  // namespace vorn

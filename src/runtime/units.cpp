@@ -27,7 +27,7 @@ struct ConfigInput {
 void (*unit_flushers[4])(bool) = {};
 
 [[noreturn]] void fail(Statement statement, int unit, std::string_view file, int error_number,
-                       const std::source_location& where) {
+                       const SourceLocation& where) {
     IoFailure failure;
     failure.statement = statement;
     failure.unit = unit;
@@ -39,7 +39,7 @@ void (*unit_flushers[4])(bool) = {};
 }
 
 [[noreturn]] void fail_with(Statement statement, int unit, std::string_view file, int error_number,
-                            std::string_view text, const std::source_location& where) {
+                            std::string_view text, const SourceLocation& where) {
     IoFailure failure;
     failure.statement = statement;
     failure.unit = unit;
@@ -86,7 +86,7 @@ bool TextUnit::write_out(int& error) {
     return error == 0;
 }
 
-void TextUnit::flush(const std::source_location& where) {
+void TextUnit::flush(const SourceLocation& where) {
     if (used_ == 0) return;
     if (fd_ < 0) {
         used_ = 0;
@@ -110,7 +110,7 @@ void TextUnit::connect(int fd, std::string_view file_name, bool cut_at_first_wri
     std::memcpy(file_name_, file_name.data(), std::min(file_name.size(), sizeof file_name_ - 1));
 }
 
-void TextUnit::close(const std::source_location& where) {
+void TextUnit::close(const SourceLocation& where) {
     flush(where);
     if (fd_ > STDERR_FILENO && ::close(fd_) != 0) {
         int error = errno;
@@ -120,14 +120,14 @@ void TextUnit::close(const std::source_location& where) {
     fd_ = -1;
 }
 
-TextUnit& text_unit(int unit, const std::source_location& where) {
+TextUnit& text_unit(int unit, const SourceLocation& where) {
     if (unit == output_unit) return standard_output;
     if (unit == error_unit && error_file.connected()) return error_file;
     fail_with(Statement::write, unit, unit == error_unit ? error_file_name : std::string_view(), 5001,
               "unit is not connected", where);
 }
 
-void open_config_file(const std::source_location& where) {
+void open_config_file(const SourceLocation& where) {
     const std::string name(config_file_name);
     struct stat link_status;
     struct stat target_status;
@@ -151,14 +151,14 @@ void open_config_file(const std::source_location& where) {
     config.at_end = false;
 }
 
-void open_error_file(const std::source_location& where) {
+void open_error_file(const SourceLocation& where) {
     const std::string name(error_file_name);
     int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) fail(Statement::open, error_unit, error_file_name, errno, where);
     error_file.connect(fd, error_file_name, true);
 }
 
-bool read_config_line(std::string& line, const std::source_location& where) {
+bool read_config_line(std::string& line, const SourceLocation& where) {
     line.clear();
     if (config.fd < 0) return false;
     bool any = false;
@@ -190,14 +190,14 @@ bool read_config_line(std::string& line, const std::source_location& where) {
     }
 }
 
-void rewind_config_file(const std::source_location& where) {
+void rewind_config_file(const SourceLocation& where) {
     if (config.fd >= 0 && lseek(config.fd, 0, SEEK_SET) < 0)
         fail(Statement::rewind, config_unit, config_file_name, errno, where);
     config.size = config.next = 0;
     config.at_end = false;
 }
 
-void close_unit(int unit, const std::source_location& where) {
+void close_unit(int unit, const SourceLocation& where) {
     if (unit == config_unit) {
         if (config.fd >= 0 && ::close(config.fd) != 0) {
             config.fd = -1;

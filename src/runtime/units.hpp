@@ -14,7 +14,7 @@
 #pragma once
 
 #include <cstddef>
-#include <source_location>
+#include "runtime/source_location.hpp"
 #include <string>
 #include <string_view>
 
@@ -49,7 +49,7 @@ public:
     }
     void commit(std::size_t n) { used_ += n; }
 
-    void flush(const std::source_location& where = std::source_location::current());
+    void flush(const SourceLocation& where = SourceLocation::current());
     // Writes what it can and reports nothing: for a run already ending abnormally.
     void flush_quietly();
 
@@ -60,7 +60,7 @@ public:
     // Connects the unit to an open descriptor.  With `cut_at_first_write` the
     // file is truncated when the first characters reach it.
     void connect(int fd, std::string_view file_name, bool cut_at_first_write);
-    void close(const std::source_location& where = std::source_location::current());
+    void close(const SourceLocation& where = SourceLocation::current());
 
 private:
     bool write_out(int& error);
@@ -75,22 +75,22 @@ private:
 
 // The text output unit of that number (6 or 7).  Any other number, or unit 7
 // before it is opened, ends the run abnormally (WRITE on an unconnected unit).
-TextUnit& text_unit(int unit, const std::source_location& where = std::source_location::current());
+TextUnit& text_unit(int unit, const SourceLocation& where = SourceLocation::current());
 
 // Opens unit 1 on "master_nml" with status old (errors 1018, 1148, 1149 or the
 // system's error).
-void open_config_file(const std::source_location& where = std::source_location::current());
+void open_config_file(const SourceLocation& where = SourceLocation::current());
 // Opens unit 7 on "master_error": created when absent, old text kept until the
 // first line is written.
-void open_error_file(const std::source_location& where = std::source_location::current());
+void open_error_file(const SourceLocation& where = SourceLocation::current());
 
 // Reads the next line of unit 1 without its newline.  Returns false at the end
 // of the file.  `where` is the READ statement that a failure report names.
-bool read_config_line(std::string& line, const std::source_location& where = std::source_location::current());
-void rewind_config_file(const std::source_location& where = std::source_location::current());
+bool read_config_line(std::string& line, const SourceLocation& where = SourceLocation::current());
+void rewind_config_file(const SourceLocation& where = SourceLocation::current());
 
 // Closes unit 1, 6 or 7, keeping its file.
-void close_unit(int unit, const std::source_location& where = std::source_location::current());
+void close_unit(int unit, const SourceLocation& where = SourceLocation::current());
 
 // Flushes every open output unit, the byte output units included; used before
 // any end of the run.  Write errors met here are ignored when `quiet` (the run

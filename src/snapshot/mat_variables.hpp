@@ -24,7 +24,7 @@
 #pragma once
 
 #include <cstdint>
-#include <source_location>
+#include "runtime/source_location.hpp"
 #include <span>
 #include <string_view>
 #include <type_traits>
@@ -86,7 +86,7 @@ MatVariable scalar(std::string_view name, const T&& value) = delete;  // would p
 // Elements 1 .. count of a one-dimensional array as a 1 x count variable.
 template <class A>
 MatVariable row(std::string_view name, const A& array, std::int32_t count,
-                const std::source_location& where = std::source_location::current()) {
+                const SourceLocation& where = SourceLocation::current()) {
     if (count > 0) (void)array(count, where);
     return {name, detail::matrix_writer<detail::element_of<A>>(), array.data(), 1, 1, 1, count};
 }
@@ -95,7 +95,7 @@ MatVariable row(std::string_view name, const A& array, std::int32_t count,
 // dimension (the writer tests rows against it).
 template <class A>
 MatVariable matrix(std::string_view name, const A& array, std::int32_t rows, std::int32_t columns,
-                   const std::source_location& where = std::source_location::current()) {
+                   const SourceLocation& where = SourceLocation::current()) {
     if (rows > 0 && columns > 0) (void)array(1, columns, where);
     return {name, detail::matrix_writer<detail::element_of<A>>(), array.data(), A::extent1, 1, rows, columns};
 }
@@ -104,7 +104,7 @@ MatVariable matrix(std::string_view name, const A& array, std::int32_t rows, std
 // "<name>" (the writer tests e1 and e2 against the first two extents).
 template <class A>
 MatVariable cube(std::string_view name, const A& array, std::int32_t e1, std::int32_t e2, std::int32_t e3,
-                 const std::source_location& where = std::source_location::current()) {
+                 const SourceLocation& where = SourceLocation::current()) {
     if (e1 > 0 && e2 > 0 && e3 > 0) (void)array(1, 1, e3, where);
     return {name, detail::cube_writer<detail::element_of<A>>(), array.data(), A::extent1, A::extent2,
             e1, e2, e3};

@@ -138,7 +138,7 @@ TEST_F(ByteOutput, AbnormalEndWritesTheBlockWithoutReporting) {
     fs::create_symlink("/dev/full", dir_ / "full.mat");
     open_snapshot("full.mat");
     ASSERT_EQ(write_bytes(snapshot_unit, "abc", 3), 0);
-    abnormal_end_report([] { subscript_out_of_range(1, 0, "GR_L", std::source_location::current()); });
+    abnormal_end_report([] { subscript_out_of_range(1, 0, "GR_L", vorn::SourceLocation::current()); });
     EXPECT_TRUE(byte_output_failed());
     EXPECT_TRUE(error_lines().empty());
 }

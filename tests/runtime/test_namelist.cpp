@@ -45,7 +45,7 @@ const NamelistItem sample_items[] = {
 };
 
 // The READ statement that the reports of these tests name.
-const std::source_location read_statement = std::source_location::current();
+const vorn::SourceLocation read_statement = vorn::SourceLocation::current();
 
 struct ReadEnded {};
 [[noreturn]] void throw_read_ended() { throw ReadEnded{}; }
