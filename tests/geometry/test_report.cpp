@@ -31,6 +31,9 @@
 namespace vorn {
 namespace {
 
+using testing::report_tag;
+using testing::split_lines;
+
 constexpr double re = 6371200.0;
 
 struct ChildResult {
@@ -73,23 +76,6 @@ ChildResult run_isolated(Body body) {
 
 ChildResult report() { return run_isolated([] { print_geometry(); }); }
 
-std::vector<std::string> split_lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
-std::string tag_of(int section) {
-    char text[16];
-    std::snprintf(text, sizeof text, "FD%05d%%  ", section);
-    return text;
-}
 
 // The section number of a tagged line (free-format lines start with a blank), or 0.
 int section_of(std::string_view line) {
@@ -227,7 +213,7 @@ TEST_F(Report, SectionTagsLabelsAndLineCounts) {
     std::size_t next = 0;
     for (int s = 1; s <= 20; ++s) {
         const Section& section = sections[s - 1];
-        const std::string start = (section.free_format ? " " : "") + tag_of(s) + std::string(section.label);
+        const std::string start = (section.free_format ? " " : "") + report_tag(s) + std::string(section.label);
         for (std::size_t k = 0; k < section.lines; ++k, ++next) {
             ASSERT_LT(next, lines.size());
             EXPECT_EQ(lines[next].substr(0, start.size()), start) << "section " << s << " line " << k + 1;
@@ -465,7 +451,7 @@ TEST_F(Report, VoxelCornersAtTheVoxelsOwnLongitude) {
     cmn_g_voxel.g_v_m_longitude(5) = 13.0;
     const std::vector<std::string> corners = lines_of_section(split_lines(report().out), 20);
     ASSERT_EQ(corners.size(), 6u);
-    for (int i = 1; i <= 6; ++i) EXPECT_EQ(corners[i - 1].substr(0, 20), tag_of(20) + "agrid" + "    " + char('0' + i));
+    for (int i = 1; i <= 6; ++i) EXPECT_EQ(corners[i - 1].substr(0, 20), report_tag(20) + "agrid" + "    " + char('0' + i));
     const std::vector<double> a = reals_of(corners[4], 21, 12);
     const double p[4] = {1.5, 2.0, 2.0, 1.5};   // low p, high p, high p, low p
     const double q[4] = {0.0, 0.0, 0.5, 0.5};   // low q, low q, high q, high q
@@ -524,7 +510,7 @@ TEST_F(Report, SummaryLines) {
     };
     EXPECT_EQ(summaries, expected);
     EXPECT_EQ(lines_of_section(lines, 19).size(), 8080u);
-    EXPECT_EQ(lines[first - 1].substr(0, 10), tag_of(19)) << "no voxel: FD20 has no lines";
+    EXPECT_EQ(lines[first - 1].substr(0, 10), report_tag(19)) << "no voxel: FD20 has no lines";
 }
 
 TEST_F(Report, TablesWithoutRows) {
@@ -656,7 +642,7 @@ TEST_F(Report, CornerFaceNumbersAreChecked) {
     cmn_g_voxel.g_v_face_qh(1) = 0;
     run = report();
     EXPECT_NE(run.err.find("Subscript number 1 has value 0 in array 'G_FQ_M_Q'"), std::string::npos) << run.err;
-    EXPECT_EQ(split_lines(run.out).back().substr(0, 10), tag_of(19));
+    EXPECT_EQ(split_lines(run.out).back().substr(0, 10), report_tag(19));
 }
 
 // The line of `text` that starts with `prefix`, or "".

@@ -64,18 +64,6 @@ inline std::string le_header(std::int32_t type, std::int32_t rows, std::int32_t 
            std::string(name) + std::string(1, '\0');
 }
 
-inline std::vector<std::string> split_lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
 inline const std::string error_line = " Error in writing the output file.";
 
 class SnapshotFileTest : public ::testing::Test {

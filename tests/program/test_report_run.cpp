@@ -15,22 +15,8 @@
 namespace vorn {
 namespace {
 
-std::vector<std::string_view> split_lines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        lines.push_back(text.substr(0, end));
-        if (end == std::string_view::npos) break;
-        text.remove_prefix(end + 1);
-    }
-    return lines;
-}
-
-std::string tag_of(int section) {
-    char text[16];
-    std::snprintf(text, sizeof text, "FD%05d%%  ", section);
-    return text;
-}
+using testing::report_tag;
+using testing::split_lines;
 
 std::string right_justified(long value, std::size_t width) {
     std::string digits = std::to_string(value);
@@ -42,7 +28,7 @@ std::string right_justified(long value, std::size_t width) {
 class ReportReader {
 public:
     explicit ReportReader(std::string_view out) : lines_(split_lines(out)) {
-        while (at_ < lines_.size() && !lines_[at_].starts_with(" " + tag_of(1))) ++at_;
+        while (at_ < lines_.size() && !lines_[at_].starts_with(" " + report_tag(1))) ++at_;
     }
 
     bool done() const { return at_ >= lines_.size(); }
@@ -50,7 +36,7 @@ public:
 
     // A count line " <tag><label>  <n>" (the label with its trailing blanks); returns n.
     long count(int section, std::string_view label) {
-        const std::string prefix = " " + tag_of(section) + std::string(label) + "  ";
+        const std::string prefix = " " + report_tag(section) + std::string(label) + "  ";
         const std::string_view line = next();
         EXPECT_TRUE(line.starts_with(prefix)) << line;
         if (!line.starts_with(prefix)) return 0;
@@ -62,7 +48,7 @@ public:
     // Lines " <tag><label>  i  <value>" for i = 1..n.
     void list(int section, std::string_view label, long n) {
         for (long i = 1; i <= n; ++i) {
-            const std::string prefix = " " + tag_of(section) + std::string(label) + "  " + std::to_string(i) + "  ";
+            const std::string prefix = " " + report_tag(section) + std::string(label) + "  " + std::to_string(i) + "  ";
             const std::string_view line = next();
             ASSERT_TRUE(line.starts_with(prefix)) << "entry " << i << ": " << line;
             ASSERT_LT(line.size(), 80u) << line;
@@ -72,7 +58,7 @@ public:
     // n fixed records "<tag><label><i>" of `length` characters, i in an i5 or i6 field.
     void records(int section, std::string_view label, long n, std::size_t index_width, std::size_t length) {
         for (long i = 1; i <= n; ++i) {
-            const std::string prefix = tag_of(section) + std::string(label) + right_justified(i, index_width);
+            const std::string prefix = report_tag(section) + std::string(label) + right_justified(i, index_width);
             const std::string_view line = next();
             ASSERT_TRUE(line.starts_with(prefix)) << "record " << i << ": " << line.substr(0, 40);
             ASSERT_EQ(line.size(), length) << "record " << i;
@@ -85,7 +71,7 @@ public:
         for (long il = 1; il <= nl; ++il)
             for (long ip = 1; ip <= np; ++ip)
                 for (long iq = 1; iq <= nq; ++iq) {
-                    const std::string prefix = tag_of(19) + "grid " + right_justified(il, 5) + " " +
+                    const std::string prefix = report_tag(19) + "grid " + right_justified(il, 5) + " " +
                                                right_justified(ip, 5) + " " + right_justified(iq, 5) + " ";
                     const std::string_view line = next();
                     ASSERT_TRUE(line.starts_with(prefix)) << "node " << il << " " << ip << " " << iq << ": "
@@ -124,7 +110,7 @@ public:
     }
 
 private:
-    std::vector<std::string_view> lines_;
+    std::vector<std::string> lines_;
     std::size_t at_ = 0;
 };
 

@@ -32,6 +32,22 @@ std::string read_file(const fs::path& path) {
 
 std::string example_config() { return read_file(fs::path(VORN_SOURCE_DIR) / "examples" / "master_nml"); }
 
+std::vector<std::string> split_lines(std::string_view text) {
+    std::vector<std::string> lines;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        lines.emplace_back(text.substr(0, end));
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
+std::string report_tag(int section) {
+    std::string digits = std::to_string(section);
+    return "FD" + std::string(digits.size() < 5 ? 5 - digits.size() : 0, '0') + digits + "%  ";
+}
+
 RunResult run_command(const fs::path& dir, const std::string& command) {
     fs::path out = dir / ".stdout";
     fs::path err = dir / ".stderr";

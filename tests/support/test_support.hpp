@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vorn::testing {
 
@@ -25,6 +26,12 @@ std::string example_config();
 
 // Runs the built program in `dir` with no standard input.
 RunResult run_program(const std::filesystem::path& dir);
+
+// The lines of a text, without their newlines.
+std::vector<std::string> split_lines(std::string_view text);
+
+// The line tag of a report section: "FD", the number in five digits, "%", two blanks.
+std::string report_tag(int section);
 
 // Runs a shell command in `dir`; returns its exit status and output.
 RunResult run_command(const std::filesystem::path& dir, const std::string& command);
