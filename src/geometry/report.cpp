@@ -1,7 +1,6 @@
 #include "geometry/report.hpp"
 
 #include <cstdint>
-#include "runtime/source_location.hpp"
 #include <string_view>
 
 #include "geometry/dipole.hpp"
@@ -10,6 +9,7 @@
 #include "runtime/checked_array.hpp"
 #include "runtime/fixed_format.hpp"
 #include "runtime/free_format.hpp"
+#include "runtime/source_location.hpp"
 #include "runtime/units.hpp"
 
 namespace vorn {

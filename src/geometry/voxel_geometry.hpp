@@ -13,9 +13,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include "runtime/source_location.hpp"
 
 #include "geometry/records.hpp"
+#include "runtime/source_location.hpp"
 
 namespace vorn {
 

@@ -4,12 +4,12 @@
 #include <cstddef>
 #include <cstring>
 #include <iterator>
-#include "runtime/source_location.hpp"
 #include <string_view>
 
 #include "runtime/byte_output.hpp"
 #include "runtime/checked_array.hpp"
 #include "runtime/free_format.hpp"
+#include "runtime/source_location.hpp"
 #include "runtime/units.hpp"
 
 namespace vorn {

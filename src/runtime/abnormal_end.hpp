@@ -20,8 +20,9 @@
 //   Subscript number <k> has value <v> in array '<NAME>'
 #pragma once
 
-#include "runtime/source_location.hpp"
 #include <string_view>
+
+#include "runtime/source_location.hpp"
 
 namespace vorn {
 

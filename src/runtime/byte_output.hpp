@@ -26,8 +26,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include "runtime/source_location.hpp"
 #include <string_view>
+
+#include "runtime/source_location.hpp"
 
 namespace vorn {
 

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstddef>
+
 #include "runtime/source_location.hpp"
 
 namespace vorn {

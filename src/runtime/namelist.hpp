@@ -45,9 +45,10 @@
 #pragma once
 
 #include <cstdint>
-#include "runtime/source_location.hpp"
 #include <span>
 #include <string_view>
+
+#include "runtime/source_location.hpp"
 
 namespace vorn {
 

@@ -14,9 +14,10 @@
 #pragma once
 
 #include <cstddef>
-#include "runtime/source_location.hpp"
 #include <string>
 #include <string_view>
+
+#include "runtime/source_location.hpp"
 
 namespace vorn {
 

@@ -24,10 +24,11 @@
 #pragma once
 
 #include <cstdint>
-#include "runtime/source_location.hpp"
 #include <span>
 #include <string_view>
 #include <type_traits>
+
+#include "runtime/source_location.hpp"
 
 namespace vorn {
 
