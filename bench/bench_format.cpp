@@ -1,5 +1,5 @@
-// The formatting layer's hot paths: e15.8 fields, free-format reals, and
-// whole report records written to a unit connected to /dev/null.
+// The formatting layer's hot paths: e15.8 and i5 fields, free-format reals,
+// and whole report records written to a unit connected to /dev/null.
 #include <benchmark/benchmark.h>
 
 #include <array>
@@ -44,6 +44,19 @@ void e15_8_field(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(e15_8_field);
+
+// Integers of 1 to 6 digits, as the report's i5 and i6 fields take them.
+void i5_field(benchmark::State& state) {
+    char out[5];
+    std::int32_t i = 0;
+    for (auto _ : state) {
+        format_integer((i * 7919) % 100000, 5, 0, out);
+        benchmark::DoNotOptimize(out);
+        ++i;
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(i5_field);
 
 void free_format_real_item(benchmark::State& state) {
     const auto& values = report_values();
@@ -96,6 +109,27 @@ void grid_node_records(benchmark::State& state) {
     report_records(state, format, "grid ", 3, 15, 272);
 }
 BENCHMARK(grid_node_records);
+
+// The grid-node record as the report writes it: the texts of l, p, q, r and
+// mlat (six of the fifteen reals) rendered beforehand, nine reals converted.
+void grid_node_records_with_rendered_reals(benchmark::State& state) {
+    static const Format format("(A,A,3(i5,x),15(e15.8,x))");
+    const auto& values = report_values();
+    std::array<RenderedReal, 64> texts;
+    for (std::size_t k = 0; k < texts.size(); ++k) texts[k] = RenderedReal(values[k], 15, 8);
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const std::size_t t = i % (texts.size() - 4);
+        FixedRecord record(null_unit, format);
+        record << "FD00019%  " << "grid " << 37 << static_cast<std::int32_t>(i % 100)
+               << static_cast<std::int32_t>(i % 199) << texts[t] << texts[t + 1] << texts[t + 2] << texts[t + 3] << texts[t + 4] << texts[t];
+        for (int k = 0; k < 9; ++k) record << values[(i + k) % value_count];
+        i += 3;
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.SetBytesProcessed(state.iterations() * 273);
+}
+BENCHMARK(grid_node_records_with_rendered_reals);
 
 }  // namespace
 }  // namespace vorn

@@ -11,6 +11,9 @@ namespace {
 
 // |cos(lat)| at or below this puts a point on the axis.
 constexpr double pole_tolerance = 1.0e-6;
+// Below this |lat| (deg) cos(lat) exceeds 1.7e-3, far above the tolerance, so
+// the cosine of the pole test need not be computed.
+constexpr double clear_of_pole_latitude = 89.9;
 
 using Basis = Array2<double, 3, 3, "BASIS">;
 using Vector3 = Array1<double, 3, "VECTOR">;
@@ -34,7 +37,8 @@ void radius_and_latitude(double x, double y, double z, double& rad, double& lat)
 
 // Longitude of a converted point in [0, 360]; 0 or 180 on the axis.
 double folded_longitude(double x, double y, double lat) {
-    if (std::fabs(std::cos(lat * deg_to_rad)) <= pole_tolerance) return (1.0 - sign_of(x)) * 90.0;
+    if (std::fabs(lat) > clear_of_pole_latitude && std::fabs(std::cos(lat * deg_to_rad)) <= pole_tolerance)
+        return (1.0 - sign_of(x)) * 90.0;
     const double g = std::atan2(y, x) * rad_to_deg;
     const double s = sign_of(g);
     return (s + 1.0) * 0.5 * g + (1.0 - s) * 0.5 * (g + 360.0);

@@ -11,6 +11,24 @@
 
 namespace vorn {
 
+void read_io_flags(const SourceLocation& where) {
+    using T = NamelistItem::Type;
+    CmnIoFlags& f = cmn_io_flags;
+    const NamelistItem items[] = {
+        {"IO_GEOMETRY_FLAG", T::integer, &f.IO_GEOMETRY_FLAG, 1},
+        {"IO_PHYSICS_FLAG", T::integer, &f.IO_PHYSICS_FLAG, 1},
+        {"IO_STATE_FLAG", T::integer, &f.IO_STATE_FLAG, 1},
+        {"IO_EQUATION_FLAG", T::integer, &f.IO_EQUATION_FLAG, 1},
+        {"IO_OPTIMIZE_FLAG", T::integer, &f.IO_OPTIMIZE_FLAG, 1},
+        {"IO_OSSEDATA_FLAG", T::integer, &f.IO_OSSEDATA_FLAG, 1},
+        {"IO_EXBDRIFT_FLAG", T::integer, &f.IO_EXBDRIFT_FLAG, 1},
+        {"IO_APROD_FLAG", T::integer, &f.IO_APROD_FLAG, 1},
+        {"IO_COVARIANCE_FLAG", T::integer, &f.IO_COVARIANCE_FLAG, 1},
+        {"IO_WRITE_INITIAL_FLAG", T::integer, &f.IO_WRITE_INITIAL_FLAG, 1},
+    };
+    read_namelist("NML_IO_FLAGS", items, where);
+}
+
 void read_gr_input() {
     using T = NamelistItem::Type;
     CmnGrInput& g = cmn_gr_input;

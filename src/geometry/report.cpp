@@ -110,7 +110,47 @@ void write_faces(std::string_view label, std::int32_t count, const Pair& voxel, 
     }
 }
 
-// Every node of the full grid, whatever the cell status.
+// The reals of the grid-node record are e15.8.
+constexpr int node_real_width = 15;
+constexpr int node_real_digits = 8;
+
+RenderedReal node_text(double value) { return RenderedReal(value, node_real_width, node_real_digits); }
+
+// Work arrays of the grid-node section: the texts of the p and q values, and
+// one element per (p, q) node of the grid, node (ip, iq) at
+// (ip - 1) * gr_nq + iq: its p and q, its magnetic radius and latitude (as
+// values and as texts), and what mag2geo_pts makes of them at one l value.
+constexpr int max_pq_nodes = max_grid_p * max_grid_q;
+template <ArrayName Name>
+using NodeArray = Array1<double, max_pq_nodes, Name>;
+template <ArrayName Name>
+using NodeTexts = Array1<RenderedReal, max_pq_nodes, Name>;
+struct GridNodeWork {
+    Array1<RenderedReal, max_grid_p, "P_TEXT"> p_text;
+    Array1<RenderedReal, max_grid_q, "Q_TEXT"> q_text;
+    NodeTexts<"NODE_R_TEXT"> r_text;
+    NodeTexts<"NODE_MLAT_TEXT"> mlat_text;
+    NodeArray<"NODE_P"> p;
+    NodeArray<"NODE_Q"> q;
+    NodeArray<"NODE_R"> r;
+    NodeArray<"NODE_MLAT"> mlat;
+    NodeArray<"NODE_MLON"> mlon;
+    NodeArray<"NODE_MX"> mx;
+    NodeArray<"NODE_MY"> my;
+    NodeArray<"NODE_MZ"> mz;
+    NodeArray<"NODE_GRAD"> grad;
+    NodeArray<"NODE_GLAT"> glat;
+    NodeArray<"NODE_GLON"> glon;
+    NodeArray<"NODE_GX"> gx;
+    NodeArray<"NODE_GY"> gy;
+    NodeArray<"NODE_GZ"> gz;
+} node;
+
+// Every node of the full grid, whatever the cell status.  The transforms and
+// the formatting are pure, so what does not depend on l is done once: pq2polar
+// for all (p, q) nodes in one call and the texts of p, q, r and mlat; l's text
+// is made once per l value and mag2geo_pts runs once per l value on all nodes.
+// The records still go out node by node, l slowest and q fastest.
 void write_grid_nodes() {
     static const Format node_format("(A,A,3(i5,x),15(e15.8,x))");
     const GrGrid& g = gr_grid;
@@ -121,20 +161,39 @@ void write_grid_nodes() {
     check_bound(g.gr_l, nl);
     check_bound(g.gr_p, np);
     check_bound(g.gr_q, nq);
+    if (nl <= 0 || np <= 0 || nq <= 0) return;
+    const std::int32_t nodes = np * nq;
+    for (std::int32_t ip = 1; ip <= np; ++ip) {
+        for (std::int32_t iq = 1; iq <= nq; ++iq) {
+            const std::int32_t k = (ip - 1) * nq + iq;
+            node.p(k) = g.gr_p(ip);
+            node.q(k) = g.gr_q(iq);
+        }
+    }
+    pq2polar(node.p.data(), node.q.data(), node.r.data(), node.mlat.data(), nodes);
+    for (std::int32_t ip = 1; ip <= np; ++ip) node.p_text(ip) = node_text(g.gr_p(ip));
+    for (std::int32_t iq = 1; iq <= nq; ++iq) node.q_text(iq) = node_text(g.gr_q(iq));
+    for (std::int32_t k = 1; k <= nodes; ++k) {
+        node.r_text(k) = node_text(node.r(k));
+        node.mlat_text(k) = node_text(node.mlat(k));
+    }
     for (std::int32_t il = 1; il <= nl; ++il) {
+        const double l = g.gr_l(il);
+        const RenderedReal l_text = node_text(l);
+        for (std::int32_t k = 1; k <= nodes; ++k) node.mlon(k) = l;
+        // r > 0 (a field line's radius): mag2geo_pts reads the spherical
+        // triple and leaves it as it is for the next l value.
+        mag2geo_pts(node.r.data(), node.mlat.data(), node.mlon.data(), node.mx.data(), node.my.data(),
+                    node.mz.data(), node.grad.data(), node.glat.data(), node.glon.data(), node.gx.data(),
+                    node.gy.data(), node.gz.data(), nodes);
         for (std::int32_t ip = 1; ip <= np; ++ip) {
             for (std::int32_t iq = 1; iq <= nq; ++iq) {
-                const double l = g.gr_l(il);
-                const double p = g.gr_p(ip);
-                const double q = g.gr_q(iq);
-                double r = 0.0, mlat = 0.0, mlon = l;
-                double mx = 0.0, my = 0.0, mz = 0.0;
-                double grad = 0.0, glat = 0.0, glon = 0.0, gx = 0.0, gy = 0.0, gz = 0.0;
-                pq2polar(&p, &q, &r, &mlat, 1);
-                mag2geo_pts(&r, &mlat, &mlon, &mx, &my, &mz, &grad, &glat, &glon, &gx, &gy, &gz, 1);
-                FixedRecord(output_unit, node_format) << tag() << "grid " << il << ip << iq << l << p << q << r
-                                                      << mlat << l << grad << glat << glon << mx << my << mz
-                                                      << gx << gy << gz;
+                const std::int32_t k = (ip - 1) * nq + iq;
+                FixedRecord(output_unit, node_format)
+                    << tag() << "grid " << il << ip << iq << l_text << node.p_text(ip) << node.q_text(iq)
+                    << node.r_text(k) << node.mlat_text(k) << l_text << node.grad(k) << node.glat(k)
+                    << node.glon(k) << node.mx(k) << node.my(k) << node.mz(k) << node.gx(k) << node.gy(k)
+                    << node.gz(k);
             }
         }
     }
@@ -145,9 +204,20 @@ void write_grid_nodes() {
 // and high q, low p and high q.
 void write_voxel_corners() {
     static const Format corner_format("(A,A,1(i5,x),12(e15.8,x))");
+    Array1<double, 4, "P"> p;
+    Array1<double, 4, "Q"> q;
+    Array1<double, 4, "MRAD"> mrad;
+    Array1<double, 4, "MLAT"> mlat;
+    Array1<double, 4, "MLON"> mlon;
     Array1<double, 4, "AMX"> amx;
     Array1<double, 4, "AMY"> amy;
     Array1<double, 4, "AMZ"> amz;
+    Array1<double, 4, "GRAD"> grad;
+    Array1<double, 4, "GLAT"> glat;
+    Array1<double, 4, "GLON"> glon;
+    Array1<double, 4, "GX"> gx;
+    Array1<double, 4, "GY"> gy;
+    Array1<double, 4, "GZ"> gz;
     const CmnGVoxel& v = cmn_g_voxel;
     const CmnGFaceP& fp = cmn_g_face_p;
     const CmnGFaceQ& fq = cmn_g_face_q;
@@ -158,13 +228,13 @@ void write_voxel_corners() {
         const std::int32_t p_face[4] = {v.g_v_face_pl(i), v.g_v_face_ph(i), v.g_v_face_ph(i), v.g_v_face_pl(i)};
         const std::int32_t q_face[4] = {v.g_v_face_ql(i), v.g_v_face_ql(i), v.g_v_face_qh(i), v.g_v_face_qh(i)};
         for (int k = 1; k <= 4; ++k) {
-            const double p = fp.g_fp_m_p(p_face[k - 1]);
-            const double q = fq.g_fq_m_q(q_face[k - 1]);
-            double mrad = 0.0, mlat = 0.0, mlon = v.g_v_m_longitude(i);
-            double grad = 0.0, glat = 0.0, glon = 0.0, gx = 0.0, gy = 0.0, gz = 0.0;
-            pq2polar(&p, &q, &mrad, &mlat, 1);
-            mag2geo_pts(&mrad, &mlat, &mlon, &amx(k), &amy(k), &amz(k), &grad, &glat, &glon, &gx, &gy, &gz, 1);
+            p(k) = fp.g_fp_m_p(p_face[k - 1]);
+            q(k) = fq.g_fq_m_q(q_face[k - 1]);
+            mlon(k) = v.g_v_m_longitude(i);
         }
+        pq2polar(p.data(), q.data(), mrad.data(), mlat.data(), 4);
+        mag2geo_pts(mrad.data(), mlat.data(), mlon.data(), amx.data(), amy.data(), amz.data(), grad.data(),
+                    glat.data(), glon.data(), gx.data(), gy.data(), gz.data(), 4);
         FixedRecord record(output_unit, corner_format);
         record << tag() << "agrid" << i;
         for (int k = 1; k <= 4; ++k) record << amx(k) << amy(k) << amz(k);

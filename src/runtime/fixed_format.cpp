@@ -55,9 +55,11 @@ std::string describe(const Format::Descriptor& d) {
 [[gnu::always_inline]] inline void write_integer_field(std::int32_t value, int width, int min_digits, char* out) {
     const bool negative = value < 0;
     const std::uint32_t magnitude = negative ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-    const int digits = std::max(decimal_digit_count(magnitude), min_digits);  // Iw.m: zeros in front
-    const int length = digits + (negative ? 1 : 0);
-    if (length > width) {
+    // Too wide: more digits (Iw.m: zeros in front) than the field holds
+    // beside the sign.  A 32-bit magnitude has at most 10 digits.
+    const int room = width - (negative ? 1 : 0);
+    if (min_digits > room ||
+        (room < 10 && magnitude >= detail::integer_powers_of_ten[static_cast<std::size_t>(room)])) {
         std::memset(out, '*', static_cast<std::size_t>(width));
         return;
     }
@@ -69,9 +71,22 @@ std::string describe(const Format::Descriptor& d) {
     } else {
         std::memset(out, ' ', static_cast<std::size_t>(width));
     }
-    char* const digits_start = out + (width - digits);
-    write_digits(magnitude, digits, digits_start);
-    if (negative) digits_start[-1] = '-';
+    // The digits from the right end of the field, two at a time, so that
+    // their count is found as they are written.
+    char* p = out + width;
+    std::uint32_t rest = magnitude;
+    for (; rest >= 100; rest /= 100) {
+        p -= 2;
+        std::memcpy(p, detail::digit_pairs + 2 * (rest % 100), 2);
+    }
+    if (rest >= 10) {
+        p -= 2;
+        std::memcpy(p, detail::digit_pairs + 2 * rest, 2);
+    } else {
+        *--p = static_cast<char>('0' + rest);
+    }
+    for (char* const first = out + width - min_digits; p > first;) *--p = '0';
+    if (negative) p[-1] = '-';
 }
 
 // ".d1...dd"; returns the end.  Eight digits (every real of the report)
@@ -126,6 +141,15 @@ void format_integer(std::int32_t value, int width, int min_digits, char* out) {
 }
 
 void format_e(double value, int width, int digits, char* out) { write_e_field(value, width, digits, out); }
+
+RenderedReal::RenderedReal(double value, int width, int digits)
+    : width_(static_cast<std::uint8_t>(width)), digits_(static_cast<std::uint8_t>(digits)) {
+    if (width < 1 || width > max_width || digits < 1 || digits > 17)
+        abnormal_end_message("A rendered real takes E" + std::to_string(width) + "." + std::to_string(digits) +
+                             ": the width must lie in 1.." + std::to_string(max_width) +
+                             " and the digits in 1..17");
+    write_e_field(value, width, digits, text_);
+}
 
 // ---------------------------------------------------------------- format
 
@@ -273,10 +297,16 @@ Format::Format(std::string_view text) {
     Parser{*this, text}.parse();
     std::memcpy(text_, text.data(), text.size());
     text_length_ = static_cast<int>(text.size());
-    for (int i = count_ - 1; i >= 0; --i) {
+    int skips = 0;
+    for (int i = 0; i < count_; ++i) {
         const Descriptor& d = descriptors_[i];
         fixed_length_ += d.kind == Kind::skip ? 1 : d.kind == Kind::literal ? d.literal_length : d.width;
-        skip_runs_[i] = d.kind == Kind::skip ? static_cast<std::uint8_t>(skip_runs_[i + 1] + 1) : 0;
+        if (d.kind == Kind::skip) {
+            ++skips;
+            continue;
+        }
+        steps_[step_count_++] = {d, static_cast<std::uint8_t>(skips)};
+        skips = 0;
     }
 }
 
@@ -285,8 +315,13 @@ Format::Format(std::string_view text) {
 namespace {
 
 // An item beyond the last data descriptor (d null) or of the wrong type.
-[[noreturn]] [[gnu::cold]] void item_fault(int item, std::string_view item_kind, const Format::Descriptor* d,
+// Items are counted here, not as they come: the steps before `step` are
+// texts and data descriptors, and each data descriptor took one item.
+[[noreturn]] [[gnu::cold]] void item_fault(int step, std::string_view item_kind, const Format::Descriptor* d,
                                            const Format& format) {
+    int item = 1;
+    for (int i = 0; i < step; ++i)
+        if (format.step(i).descriptor.kind != Format::Kind::literal) ++item;
     const std::string start = "Output item " + std::to_string(item) + " (" + std::string(item_kind) + ")";
     const std::string quoted = "format \"" + std::string(format.text()) + "\"";
     if (d == nullptr)
@@ -313,7 +348,7 @@ FixedRecord::FixedRecord(std::span<char> text, const Format& format)
 FixedRecord::~FixedRecord() {
     // Up to the next data descriptor: trailing quoted texts are written, the
     // blanks of trailing skips are not.
-    advance_to_data_descriptor();
+    advance_to_data_step();
     if (unit_ == nullptr) {
         std::memset(cursor_, ' ', limit_ - cursor_);
         return;
@@ -323,43 +358,38 @@ FixedRecord::~FixedRecord() {
     unit_->commit(cursor_ - start_);
 }
 
-// Room for `width` characters after the pending blanks of skips, which are
-// written now that a later field follows them.
-char* FixedRecord::field(std::size_t width) {
-    const std::size_t n = static_cast<std::size_t>(pending_blanks_) + width;
+// Room for `width` characters after the blanks of the skips before the step,
+// which are written now that a field follows them.
+char* FixedRecord::field(const Format::Step& step, std::size_t width) {
+    const int blanks = step.blanks_before;
+    const std::size_t n = static_cast<std::size_t>(blanks) + width;
     if (static_cast<std::size_t>(limit_ - cursor_) < n) [[unlikely]]
         make_room(n);
-    blank(cursor_, pending_blanks_);
-    pending_blanks_ = 0;
-    char* start = cursor_;
-    cursor_ += width;
-    return start;
+    // A local cursor: the characters stored through it could alias cursor_.
+    char* p = cursor_;
+    blank(p, blanks);
+    cursor_ = p + width;
+    return p;
 }
 
-// Works through skips and quoted texts up to the next data descriptor.
-// Every item comes here: a run of skips is taken in one step.
-const Format::Descriptor* FixedRecord::advance_to_data_descriptor() {
-    const int size = format_.size();
-    for (;;) {
-        const int skips = format_.skips_at(next_);
-        pending_blanks_ += skips;
-        next_ += skips;
-        if (next_ == size) return nullptr;
-        const Format::Descriptor& d = format_[next_];
-        if (d.kind != Format::Kind::literal) return &d;
-        const std::string_view text = format_.literal(d);
-        std::memcpy(field(text.size()), text.data(), text.size());
-        ++next_;
+// Writes the quoted texts up to the next data descriptor; null at the end of
+// the format.
+const Format::Step* FixedRecord::advance_to_data_step() {
+    for (; next_ < format_.step_count(); ++next_) {
+        const Format::Step& step = format_.step(next_);
+        if (step.descriptor.kind != Format::Kind::literal) return &step;
+        const std::string_view text = format_.literal(step.descriptor);
+        std::memcpy(field(step, text.size()), text.data(), text.size());
     }
+    return nullptr;
 }
 
-const Format::Descriptor& FixedRecord::next_data_descriptor(Format::Kind kind, std::string_view item_kind) {
-    ++items_;
-    const Format::Descriptor* d = advance_to_data_descriptor();
-    if (d == nullptr || d->kind != kind) [[unlikely]]
-        item_fault(items_, item_kind, d, format_);
+const Format::Step& FixedRecord::next_data_step(Format::Kind kind, std::string_view item_kind) {
+    const Format::Step* step = advance_to_data_step();
+    if (step == nullptr || step->descriptor.kind != kind) [[unlikely]]
+        item_fault(next_, item_kind, step == nullptr ? nullptr : &step->descriptor, format_);
     ++next_;
-    return *d;
+    return *step;
 }
 
 void FixedRecord::make_room(std::size_t n) {
@@ -373,28 +403,41 @@ void FixedRecord::make_room(std::size_t n) {
 }
 
 FixedRecord& FixedRecord::operator<<(std::string_view text) {
-    next_data_descriptor(Format::Kind::text_item, "a text");
+    const Format::Step& step = next_data_step(Format::Kind::text_item, "a text");
     // A text too long for one reservation goes out through the unit itself.
     if (unit_ != nullptr && text.size() > TextUnit::buffer_size / 2) {
-        field(0);
+        field(step, 0);
         unit_->commit(cursor_ - start_);
         unit_->put(text);
         start_ = cursor_ = limit_ = unit_->reserve(0);
         return *this;
     }
-    std::memcpy(field(text.size()), text.data(), text.size());
+    std::memcpy(field(step, text.size()), text.data(), text.size());
     return *this;
 }
 
 FixedRecord& FixedRecord::operator<<(std::int32_t value) {
-    const Format::Descriptor& d = next_data_descriptor(Format::Kind::integer, "an integer");
-    write_integer_field(value, d.width, d.digits, field(d.width));
+    const Format::Step& step = next_data_step(Format::Kind::integer, "an integer");
+    const Format::Descriptor& d = step.descriptor;
+    write_integer_field(value, d.width, d.digits, field(step, d.width));
     return *this;
 }
 
 FixedRecord& FixedRecord::operator<<(double value) {
-    const Format::Descriptor& d = next_data_descriptor(Format::Kind::real_e, "a real");
-    write_e_field(value, d.width, d.digits, field(d.width));
+    const Format::Step& step = next_data_step(Format::Kind::real_e, "a real");
+    const Format::Descriptor& d = step.descriptor;
+    write_e_field(value, d.width, d.digits, field(step, d.width));
+    return *this;
+}
+
+FixedRecord& FixedRecord::operator<<(const RenderedReal& real) {
+    const Format::Step& step = next_data_step(Format::Kind::real_e, "a rendered real");
+    const Format::Descriptor& d = step.descriptor;
+    if (d.width != real.width() || d.digits != real.digits()) [[unlikely]]
+        abnormal_end_message("A real rendered as E" + std::to_string(real.width()) + "." +
+                             std::to_string(real.digits()) + " does not fit edit descriptor " + describe(d) +
+                             " of format \"" + std::string(format_.text()) + "\"");
+    std::memcpy(field(step, d.width), real.text(), d.width);
     return *this;
 }
 

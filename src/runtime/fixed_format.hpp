@@ -60,8 +60,17 @@ public:
     std::string_view text() const { return {text_, static_cast<std::size_t>(text_length_)}; }
     // Characters a record writes apart from its A items (skips counted as blanks).
     int fixed_length() const { return fixed_length_; }
-    // Number of consecutive skips (x) from descriptor i on; 0 <= i <= size().
-    int skips_at(int i) const { return skip_runs_[i]; }
+
+    // The list as a record works through it: every descriptor but the skips,
+    // each with the number of skips right before it, which become blanks in
+    // front of its field.  Skips after the last of them are dropped, since a
+    // skip yields its blank only before a later field.
+    struct Step {
+        Descriptor descriptor;
+        std::uint8_t blanks_before;
+    };
+    int step_count() const { return step_count_; }
+    const Step& step(int i) const { return steps_[i]; }
 
 private:
     struct Parser;
@@ -72,7 +81,29 @@ private:
     char text_[max_text_chars];
     int text_length_ = 0;
     int fixed_length_ = 0;
-    std::uint8_t skip_runs_[max_descriptors + 1] = {};
+    Step steps_[max_descriptors];
+    int step_count_ = 0;
+};
+
+// A real written once by Ew.d and kept as its text, for a value that many
+// records repeat: a record takes it for an Ew.d descriptor of the same w and d
+// and copies the text instead of converting the value again.
+class RenderedReal {
+public:
+    static constexpr int max_width = 30;
+
+    RenderedReal() = default;
+    // A width outside 1..max_width is a fault of the program.
+    RenderedReal(double value, int width, int digits);
+
+    int width() const { return width_; }
+    int digits() const { return digits_; }
+    const char* text() const { return text_; }
+
+private:
+    char text_[max_width] = {};
+    std::uint8_t width_ = 0;
+    std::uint8_t digits_ = 0;
 };
 
 class FixedRecord {
@@ -94,13 +125,15 @@ public:
     FixedRecord& operator<<(const char* text) { return *this << std::string_view(text); }
     FixedRecord& operator<<(std::int32_t value);
     FixedRecord& operator<<(double value);
+    // For an Ew.d descriptor with the w and d the text was rendered with.
+    FixedRecord& operator<<(const RenderedReal& real);
 
 private:
     // Inline, defined and used in fixed_format.cpp alone: every field of the
     // report goes through them.
-    inline const Format::Descriptor& next_data_descriptor(Format::Kind kind, std::string_view item_kind);
-    inline const Format::Descriptor* advance_to_data_descriptor();
-    inline char* field(std::size_t width);
+    inline const Format::Step& next_data_step(Format::Kind kind, std::string_view item_kind);
+    inline const Format::Step* advance_to_data_step();
+    inline char* field(const Format::Step& step, std::size_t width);
     void make_room(std::size_t n);
 
     // Characters go straight into the unit's buffer (reserved, committed when
@@ -110,9 +143,7 @@ private:
     char* start_;     // first character not yet committed
     char* cursor_;
     char* limit_;
-    int next_ = 0;    // next descriptor of the format
-    int pending_blanks_ = 0;
-    int items_ = 0;
+    int next_ = 0;    // next step of the format
 };
 
 // Single fields, as the descriptors write them (used by the records above and

@@ -62,9 +62,52 @@ constexpr std::array<PowerOfTen, max_power - min_power + 1> build_powers_of_ten(
     return table;
 }
 
+// The bits of the smallest double not below x = (n + f) * 2^-scale, where
+// f = 0 when `above` is false and 0 < f < 1 otherwise.  The last mantissa
+// bit is worth 2^e: 53 significant bits, or 2^-1074 among the subnormals.
+constexpr std::uint64_t smallest_double_at_least(const BigInteger& n, int scale, bool above) {
+    constexpr std::uint64_t hidden_bit = std::uint64_t{1} << 52;
+    int e = n.bit_length() - 53 - scale;
+    if (e < -1074) e = -1074;
+    const int shift = e + scale;  // bits of n below the last mantissa bit
+    std::uint64_t m = 0;
+    bool rest = above;
+    // Bits below 0 read as zeros, which scales a short n up to 53 bits.
+    for (int i = n.bit_length() - 1; i >= shift; --i) m = (m << 1) | (n.bit(i) ? 1u : 0u);
+    for (int i = 0; i < shift && !rest; ++i) rest = n.bit(i);
+    if (rest) ++m;
+    if (m == 2 * hidden_bit) {
+        m = hidden_bit;
+        ++e;
+    }
+    if (m < hidden_bit) return m;  // subnormal
+    return (static_cast<std::uint64_t>(e + 1075) << 52) | (m - hidden_bit);
+}
+
+constexpr std::array<std::uint64_t, max_decade - min_decade + 1> build_decade_starts() {
+    std::array<std::uint64_t, max_decade - min_decade + 1> table{};
+    BigInteger exact;  // 10^k
+    exact.w[0] = 1;
+    for (int k = 0; k <= max_decade; ++k) {
+        table[k - min_decade] = smallest_double_at_least(exact, 0, false);
+        exact.multiply_by_10();
+    }
+    // 10^-j = (floor(2^1248 / 10^j) + f) * 2^-1248 with 0 < f < 1, since
+    // 10^j never divides a power of two.
+    constexpr int scale_bits = 1248;
+    BigInteger reciprocal;
+    reciprocal.w[scale_bits / 32] = 1u << (scale_bits % 32);
+    for (int j = 1; j <= -min_decade; ++j) {
+        reciprocal.divide_by_10();
+        table[-j - min_decade] = smallest_double_at_least(reciprocal, scale_bits, true);
+    }
+    return table;
+}
+
 }  // namespace
 
 constinit const std::array<PowerOfTen, max_power - min_power + 1> powers_of_ten = build_powers_of_ten();
+constinit const std::array<std::uint64_t, max_decade - min_decade + 1> decade_starts = build_decade_starts();
 
 // Exact rounding of |v| * 10^k when the fixed-point estimate is too close to
 // a tie: the digits that std::to_chars gives with a precision are those of the

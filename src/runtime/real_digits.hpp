@@ -7,8 +7,9 @@
 // operation is made on the argument (integer arithmetic on its bits only), so
 // no exception flag is raised or trapped.
 //
-// Fast path: the value times a power of ten is formed in 64.64 fixed point from
-// a truncated 64-bit power-of-ten table; its error bound says when the rounding
+// Fast path: a table of decade starts gives the decimal exponent exactly; the
+// value times a power of ten is formed in 64.64 fixed point from a truncated
+// 64-bit power-of-ten table; its error bound says when the rounding
 // direction is certain.  Inside that bound (a near-tie, about one value in 10^9
 // for eight digits) the digits come from std::to_chars with a precision, which
 // is exact but several times slower.  The fast path is inline: the report
@@ -69,6 +70,13 @@ inline constexpr int min_power = -320;
 inline constexpr int max_power = 350;
 extern const std::array<PowerOfTen, max_power - min_power + 1> powers_of_ten;
 
+// The bits of the smallest double not below 10^n, for every n from the
+// decade of the smallest subnormal to that of the largest double: |v| >= 10^n
+// exactly when the bits of |v| are not below these.
+inline constexpr int min_decade = -323;
+inline constexpr int max_decade = 308;
+extern const std::array<std::uint64_t, max_decade - min_decade + 1> decade_starts;
+
 inline constexpr std::array<std::uint64_t, 20> integer_powers_of_ten = [] {
     std::array<std::uint64_t, 20> p{};
     p[0] = 1;
@@ -114,23 +122,14 @@ inline FixedPoint scale(const BinaryValue& b, int k) {
     return {high >> shift, (high << (64 - shift)) | (low >> shift)};
 }
 
-// x / 10, short of the exact quotient by less than 7 units (the truncated
-// 2^64 / 10 times a remainder up to 9, and the truncated fraction / 10).
-inline FixedPoint divide_by_10(const FixedPoint& x) {
-    const std::uint64_t quotient = x.integer / 10;
-    const std::uint64_t remainder = x.integer - 10 * quotient;
-    constexpr std::uint64_t tenth_of_unit = 1844674407370955161;  // floor(2^64 / 10)
-    return {quotient, remainder * tenth_of_unit + x.fraction / 10};
-}
-
 // The exact rounding of |v| * 10^k for a near-tie, from std::to_chars.
 std::uint64_t round_scaled_exactly(double v, int k, std::uint64_t integer_part);
 
 inline std::uint64_t round_fixed_point(const FixedPoint& x, double v, int k) {
     constexpr std::uint64_t half = std::uint64_t{1} << 63;
     // The exact fraction lies in [fraction, fraction + bound) in units of
-    // 2^-64: at most 2x + 5 after scale, 2x + 10 after a division by 10.
-    // Above half the difference wraps round and exceeds any bound.
+    // 2^-64: at most 2x + 5 after scale, with room to spare.  Above half the
+    // difference wraps round and exceeds any bound.
     const std::uint64_t bound = 3 * x.integer + 16;
     if (half - x.fraction <= bound) [[unlikely]]
         return round_scaled_exactly(v, k, x.integer);
@@ -166,18 +165,15 @@ inline constexpr char digit_pairs[] =
 [[gnu::always_inline]] inline DecimalSignificand round_to_significant_digits(double v, int digit_count) {
     using namespace detail;
     const BinaryValue b = decompose(v);
-    // 10^p <= |v| < 10^(p+1) with p = p0 or p0 + 1.
+    // 10^p <= |v| < 10^(p+1) with p = p0 or p0 + 1; the start of decade
+    // p0 + 1 decides, compared on the bits (positive doubles order as their
+    // bits), so |v| * 10^k lies in [10^(digit_count-1), 10^digit_count).
     const int p0 = floor_log10_pow2(b.exponent + 63);
-    int k = digit_count - 1 - p0;
-    FixedPoint x = scale(b, k);
+    const std::uint64_t magnitude_bits = std::bit_cast<std::uint64_t>(v) & ~(std::uint64_t{1} << 63);
+    const int p = p0 + (magnitude_bits >= decade_starts[static_cast<std::size_t>(p0 + 1 - min_decade)] ? 1 : 0);
+    int k = digit_count - 1 - p;
+    std::uint64_t significand = round_fixed_point(scale(b, k), v, k);
     const std::uint64_t limit = integer_powers_of_ten[static_cast<std::size_t>(digit_count)];
-    // p = p0 + 1 for about half of all values: a masked select, not a branch.
-    const std::uint64_t high_decade = x.integer >= limit ? 1 : 0;
-    const std::uint64_t keep = high_decade - 1;  // all ones when p = p0
-    const FixedPoint tenth = divide_by_10(x);
-    x = {(x.integer & keep) | (tenth.integer & ~keep), (x.fraction & keep) | (tenth.fraction & ~keep)};
-    k -= static_cast<int>(high_decade);
-    std::uint64_t significand = round_fixed_point(x, v, k);
     if (significand == limit) [[unlikely]] {  // rounded up to the next power of ten
         significand = integer_powers_of_ten[static_cast<std::size_t>(digit_count - 1)];
         --k;

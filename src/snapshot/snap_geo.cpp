@@ -1,7 +1,7 @@
 #include "snapshot/snap_geo.hpp"
 
 #include <cstdint>
-#include <cstring>
+#include <cstddef>
 
 #include "geometry/dipole.hpp"
 #include "geometry/frame.hpp"
@@ -115,57 +115,66 @@ void write_records() {
 
 #undef VORN_FACE_VARIABLES
 
-// Which bounding face of its voxel each corner takes in p, q and longitude.
+// Which bounding faces of its voxel each corner of a round takes in p and q.
 struct Corner {
     bool high_p;
     bool high_q;
-    bool high_l;
 };
-constexpr Corner corners[8] = {
-    {false, false, false}, {true, false, false}, {true, true, false}, {false, true, false},
-    {false, false, true},  {true, false, true},  {true, true, true},  {false, true, true},
-};
+constexpr Corner round_corners[4] = {{false, false}, {true, false}, {true, true}, {false, true}};
 
-// One double of "agrid" to the snapshot file, byte by byte in memory order.
-void write_agrid_value(double value) {
-    static unsigned char q1[8];
-    std::memcpy(q1, &value, sizeof q1);
-    // A refusal never depends on the byte: either all eight went out or none.
-    if (write_bytes(snapshot_unit, q1, sizeof q1) == 0) return;
-    for (std::size_t k = 0; k < sizeof q1; ++k)
-        FreeLine(error_unit) << "snap_geo: Error in writing the output file.";
+// One column of "agrid" to the snapshot file, in memory order.
+void write_agrid_column(const double* column, std::size_t count) {
+    const std::size_t bytes = count * sizeof(double);
+    // A refusal never depends on the byte: either all went out or none.
+    if (write_bytes(snapshot_unit, column, bytes) == 0) return;
+    for (std::size_t k = 0; k < bytes; ++k) FreeLine(error_unit) << "snap_geo: Error in writing the output file.";
 }
 
 // Variable 142: the header, then the corners of each voxel, computed one voxel
-// at a time and streamed behind it.
+// at a time and streamed behind it.  Corners 1 to 4 go round the voxel at its
+// low longitude and corners 5 to 8 repeat the round at its high longitude:
+// same p and q, so pq2polar runs on the first four alone.
 void write_agrid() {
-    static double p, q, longitude;
-    static double mrad, mlat;
-    static double grad, glat, glon;
+    static Array1<double, 4, "P"> p;
+    static Array1<double, 4, "Q"> q;
+    static Array1<double, 8, "LONGITUDE"> longitude;
+    static Array1<double, 8, "MRAD"> mrad;
+    static Array1<double, 8, "MLAT"> mlat;
     static Array1<double, 8, "AMX"> amx;
     static Array1<double, 8, "AMY"> amy;
     static Array1<double, 8, "AMZ"> amz;
+    static Array1<double, 8, "GRAD"> grad;
+    static Array1<double, 8, "GLAT"> glat;
+    static Array1<double, 8, "GLON"> glon;
     static Array1<double, 8, "AGX"> agx;
     static Array1<double, 8, "AGY"> agy;
     static Array1<double, 8, "AGZ"> agz;
+    static Array1<double, 24, "COLUMN"> column;
 
     const CmnGVoxel& v = cmn_g_voxel;
     savehd(snapshot_unit, 24, v.g_v_dimension, "agrid", 5, 0, 0);
     for (int i = 1; i <= v.g_v_dimension; ++i) {
-        for (int k = 1; k <= 8; ++k) {
-            const Corner& c = corners[k - 1];
-            p = cmn_g_face_p.g_fp_m_p(c.high_p ? v.g_v_face_ph(i) : v.g_v_face_pl(i));
-            q = cmn_g_face_q.g_fq_m_q(c.high_q ? v.g_v_face_qh(i) : v.g_v_face_ql(i));
-            longitude = cmn_g_face_l.g_fl_m_longitude(c.high_l ? v.g_v_face_lh(i) : v.g_v_face_ll(i));
-            pq2polar(&p, &q, &mrad, &mlat, 1);
-            mag2geo_pts(&mrad, &mlat, &longitude, &amx(k), &amy(k), &amz(k), &grad, &glat, &glon, &agx(k),
-                        &agy(k), &agz(k), 1);
+        for (int k = 1; k <= 4; ++k) {
+            const Corner& c = round_corners[k - 1];
+            p(k) = cmn_g_face_p.g_fp_m_p(c.high_p ? v.g_v_face_ph(i) : v.g_v_face_pl(i));
+            q(k) = cmn_g_face_q.g_fq_m_q(c.high_q ? v.g_v_face_qh(i) : v.g_v_face_ql(i));
+            longitude(k) = cmn_g_face_l.g_fl_m_longitude(v.g_v_face_ll(i));
         }
+        pq2polar(p.data(), q.data(), mrad.data(), mlat.data(), 4);
+        for (int k = 5; k <= 8; ++k) {
+            longitude(k) = cmn_g_face_l.g_fl_m_longitude(v.g_v_face_lh(i));
+            mrad(k) = mrad(k - 4);
+            mlat(k) = mlat(k - 4);
+        }
+        // mrad > 0: the spherical triple is the input and stays as it is.
+        mag2geo_pts(mrad.data(), mlat.data(), longitude.data(), amx.data(), amy.data(), amz.data(), grad.data(),
+                    glat.data(), glon.data(), agx.data(), agy.data(), agz.data(), 8);
         for (int j = 1; j <= 8; ++j) {
-            write_agrid_value(agx(j));
-            write_agrid_value(agy(j));
-            write_agrid_value(agz(j));
+            column(3 * j - 2) = agx(j);
+            column(3 * j - 1) = agy(j);
+            column(3 * j) = agz(j);
         }
+        write_agrid_column(column.data(), 24);
     }
 }
 

@@ -181,6 +181,12 @@ TEST(Mag2GeoPts, PointsOnTheAxisGetZeroOrOneEighty) {
             to_geo(p);
             EXPECT_NEAR(p.glon, c.expected, 1e-9) << c.x << " " << c.y << " " << z;
         }
+    // Within a tenth of a degree of the pole but off the axis (|cos lat| about
+    // 7.7e-4): the longitude of x and y.
+    Point near_pole = cartesian(2000.0, -5000.0, 7000000.0);
+    to_geo(near_pole);
+    EXPECT_GT(near_pole.glat, 89.95);
+    EXPECT_NEAR(near_pole.glon, 360.0 + std::atan2(-5000.0, 2000.0) * rad_to_deg, 1e-9);
 }
 
 TEST(Mag2GeoPts, CartesianInputCompletesTheSphericalTriple) {

@@ -2,14 +2,17 @@
 // format parsing, whole records on a unit and into texts, and program faults.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <random>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "runtime/fixed_format.hpp"
 #include "runtime/real_digits.hpp"
@@ -123,6 +126,26 @@ TEST(IField, MinimumDigitsFillWithZeros) {
     EXPECT_EQ(i_field(-7, 5, 3), " -007");
     EXPECT_EQ(i_field(-7, 3, 3), "***");
     EXPECT_EQ(i_field(12345, 6, 3), " 12345");
+}
+
+TEST(IField, EveryWidthAndMinimumAgainstPrintf) {
+    // printf's width and precision say the same as Iw.m, with at least one
+    // digit; a text longer than the field becomes asterisks.
+    std::vector<std::int32_t> values = {0, 1, -1, std::numeric_limits<std::int32_t>::max(),
+                                        std::numeric_limits<std::int32_t>::min()};
+    for (std::int64_t power = 10; power <= 1000000000; power *= 10)
+        for (std::int64_t near : {power - 1, power, power + 1}) {
+            values.push_back(static_cast<std::int32_t>(near));
+            values.push_back(static_cast<std::int32_t>(-near));
+        }
+    for (const std::int32_t v : values)
+        for (int width = 1; width <= 13; ++width)
+            for (int min_digits = 0; min_digits <= width; ++min_digits) {
+                char text[32];
+                const int length = std::snprintf(text, sizeof text, "%*.*d", width, std::max(min_digits, 1), v);
+                const std::string want = length > width ? std::string(static_cast<std::size_t>(width), '*') : text;
+                ASSERT_EQ(i_field(v, width, min_digits), want) << v << " I" << width << "." << min_digits;
+            }
 }
 
 // ---------------------------------------------------------------- digit core
@@ -242,6 +265,32 @@ TEST(RealDigits, EveryBinaryExponentAndPowerOfTen) {
             expect_exact(std::nextafter(power_of_ten, 1.0e308), d);
         }
     }
+}
+
+// The decimal exponent of |v|'s exact value, from its first 60 digits (no
+// double lies within 10^-60 of a power of ten, relatively).
+int exact_decimal_exponent(double v) {
+    char text[128];
+    const char* end = std::to_chars(text, text + sizeof text, std::fabs(v), std::chars_format::scientific, 60).ptr;
+    const char* e = std::find(static_cast<const char*>(text), end, 'e');
+    int exponent = 0;
+    std::from_chars(e + (e[1] == '+' ? 2 : 1), end, exponent);
+    return exponent;
+}
+
+TEST(RealDigits, DecadeStartsAreTheFirstDoublesOfEachDecade) {
+    for (int n = detail::min_decade; n <= detail::max_decade; ++n) {
+        const auto index = static_cast<std::size_t>(n - detail::min_decade);
+        const double start = std::bit_cast<double>(detail::decade_starts[index]);
+        ASSERT_EQ(exact_decimal_exponent(start), n) << "10^" << n;
+        ASSERT_EQ(exact_decimal_exponent(std::nextafter(start, 0.0)), n - 1) << "10^" << n;
+    }
+    const auto start_bits = [](int n) {
+        return detail::decade_starts[static_cast<std::size_t>(n - detail::min_decade)];
+    };
+    EXPECT_EQ(start_bits(0), std::bit_cast<std::uint64_t>(1.0));
+    EXPECT_EQ(start_bits(22), std::bit_cast<std::uint64_t>(1.0e22));  // the last power of ten that is a double
+    EXPECT_EQ(start_bits(-323), 3u);  // 3 * 2^-1074 = 1.48e-323; twice it is 9.88e-324
 }
 
 TEST(RealDigits, DigitCountsAndDigits) {
@@ -413,6 +462,36 @@ TEST(FixedRecord, ATextLongerThanHalfTheBufferGoesThroughWhole) {
     EXPECT_EQ(out, huge + "   7 end\n");
 }
 
+TEST(FixedRecord, RenderedRealsWriteWhatTheirValuesWould) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double values[] = {0.0, -0.0, 1.0, -6371200.0, 0.5e-7, 12345678.5, 9.9999999949e5, 1.0e-120,
+                             std::numeric_limits<double>::denorm_min(), -nan,
+                             std::numeric_limits<double>::infinity()};
+    for (const char* text : {"(A,2(e15.8,x),I3)", "(A,2(e12.3,x),I3)", "(A,2(e9.2,x),I3)"}) {
+        const Format f(text);
+        const int width = f[1].width;
+        const int digits = f[1].digits;
+        for (const double v : values) {
+            char converted[48];
+            char rendered[48];
+            FixedRecord(std::span<char>(converted), f) << "at" << v << -v << 7;
+            FixedRecord(std::span<char>(rendered), f)
+                << "at" << RenderedReal(v, width, digits) << RenderedReal(-v, width, digits) << 7;
+            EXPECT_EQ(std::string(rendered, sizeof rendered), std::string(converted, sizeof converted))
+                << text << " " << v;
+        }
+    }
+}
+
+TEST(FixedRecord, RenderedRealsOfAnotherFieldEndTheRun) {
+    static const Format f("(e12.3,I5)");
+    EXPECT_DEATH(FixedRecord(output_unit, f) << RenderedReal(1.0, 15, 8),
+                 "A real rendered as E15.8 does not fit edit descriptor E12.3 of format \"\\(e12.3,I5\\)\"");
+    EXPECT_DEATH(FixedRecord(output_unit, f) << 1.0 << RenderedReal(1.0, 5, 1),
+                 "Output item 2 \\(a rendered real\\) does not fit edit descriptor I5");
+    EXPECT_DEATH(RenderedReal(1.0, 31, 8), "A rendered real takes E31.8: the width must lie in 1..30");
+}
+
 TEST(FixedRecord, ProgramFaultsEndTheRun) {
     static const Format f("(A,A,1(i5,x),2(e15.8,x))");
     EXPECT_DEATH(FixedRecord(output_unit, f) << "tag" << "lbl" << 1 << 2.0 << 3.0 << 4.0,
@@ -423,6 +502,13 @@ TEST(FixedRecord, ProgramFaultsEndTheRun) {
     EXPECT_DEATH(FixedRecord(output_unit, f) << 7, "Output item 1 \\(an integer\\) does not fit edit descriptor A");
     EXPECT_DEATH(FixedRecord(output_unit, f) << "tag" << "lbl" << 1 << "text",
                  "Output item 4 \\(a text\\) does not fit edit descriptor E15.8");
+    // Quoted texts take no item: the count is of the items alone.
+    static const Format quoted("('a',I2,'b',I2,'c')");
+    EXPECT_DEATH(FixedRecord(output_unit, quoted) << 1 << 2 << 3,
+                 "Output item 3 \\(an integer\\) of a fixed-format record has no data edit descriptor left");
+    static const Format quoted_text("('x',I2,'y',A)");
+    EXPECT_DEATH(FixedRecord(output_unit, quoted_text) << 1 << 2,
+                 "Output item 2 \\(an integer\\) does not fit edit descriptor A");
     static const Format tag("('FD',I5,'%  ')");
     char text[9];
     EXPECT_DEATH(FixedRecord(std::span<char>(text), tag) << 1, "Fixed-format record longer than its text of 9 characters");
