@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <filesystem>
+#include <string>
+#include <unistd.h>
 
 #include "geometry/cell_status.hpp"
 #include "geometry/frame.hpp"
@@ -70,7 +72,8 @@ void build_geometry(std::string_view config, BuildStep last) {
     namespace fs = std::filesystem;
     clear_geometry_records();
     const fs::path home = fs::current_path();
-    const fs::path dir = scratch_dir("geometry_setup");
+    // A folder of this process's own: ctest runs the test programs side by side.
+    const fs::path dir = scratch_dir("geometry_setup_" + std::to_string(::getpid()));
     write_file(dir / "master_nml", config);
     fs::current_path(dir);
     open_config_file();
