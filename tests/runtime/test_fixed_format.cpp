@@ -17,6 +17,7 @@
 #include "runtime/fixed_format.hpp"
 #include "runtime/real_digits.hpp"
 #include "runtime/units.hpp"
+#include "support/captured_output.hpp"
 
 namespace vorn {
 namespace {
@@ -33,14 +34,7 @@ std::string i_field(std::int32_t v, int width, int min_digits = 0) {
     return out;
 }
 
-template <class Statements>
-std::string written(Statements write) {
-    text_unit(output_unit).flush();
-    ::testing::internal::CaptureStdout();
-    write();
-    text_unit(output_unit).flush();
-    return ::testing::internal::GetCapturedStdout();
-}
+using testing::written;
 
 TEST(EField, ExamplesForE15_8) {
     EXPECT_EQ(e_field(12.345678), " 0.12345678E+02");

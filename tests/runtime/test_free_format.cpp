@@ -13,6 +13,7 @@
 #include "runtime/free_format.hpp"
 #include "runtime/real_digits.hpp"
 #include "runtime/units.hpp"
+#include "support/captured_output.hpp"
 
 namespace vorn {
 namespace {
@@ -22,15 +23,7 @@ std::string field(double v) {
     return std::string(out, free_format_real(v, out));
 }
 
-// What the statements in `write` put on standard output.
-template <class Statements>
-std::string written(Statements write) {
-    text_unit(output_unit).flush();
-    ::testing::internal::CaptureStdout();
-    write();
-    text_unit(output_unit).flush();
-    return ::testing::internal::GetCapturedStdout();
-}
+using testing::written;
 
 TEST(FreeFormatReal, FieldsOfTheTable) {
     EXPECT_EQ(field(1.5), "    1.5000000000000");
