@@ -1,7 +1,8 @@
-// The modeller's reference of the snapshot, docs/snapshot.md, held against a
-// snapshot that the program writes for the shipped example: its tables name
-// every variable of the file, in file order, with the file's type and shape,
-// and its Python example runs as written and prints what the file holds.
+// The modeller's reference of the snapshot, docs/snapshot.md, held against
+// snapshots that the program writes: its tables name every variable of the
+// file, in file order, with the file's type and shape, for the shipped example
+// and the test grids; its Python example runs as written on the example's
+// snapshot and prints what the file holds.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "snapshot/mat_file_walk.hpp"
+#include "support/geometry_setup.hpp"
 #include "support/test_support.hpp"
 
 namespace vorn::testing {
@@ -207,13 +209,28 @@ std::string fenced_block(const std::string& reference, const std::string& langua
 
 double number_in(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
 
-// The program run on the shipped example, in a folder of this test's own.
+// The configurations held against the reference: the shipped example and
+// those of tests/configs.
+std::vector<std::string> reference_configs() {
+    std::vector<std::string> names;
+    const fs::path folder = fs::path(VORN_SOURCE_DIR) / "tests" / "configs";
+    if (fs::is_directory(folder))
+        for (const auto& entry : fs::directory_iterator(folder))
+            if (entry.path().extension() == ".nml") names.push_back(entry.path().stem().string());
+    std::sort(names.begin(), names.end());
+    names.insert(names.begin(), "example");
+    return names;
+}
+
+// The program run on one configuration, in a folder of this test's own.
 class SnapshotReference : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = scratch_dir(std::string("snapshot_reference_") +
-                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        write_file(dir_ / "master_nml", example_config());
+    void run_on(const std::string& config) {
+        std::string folder = std::string("snapshot_reference_") +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(folder.begin(), folder.end(), '/', '_');
+        dir_ = scratch_dir(folder);
+        write_file(dir_ / "master_nml", config == "example" ? example_config() : test_config(config));
         run_ = run_program(dir_);
         ASSERT_EQ(run_.exit_status, 0) << run_.err;
         file_ = walk_mat_file(read_file(dir_ / "vorn_geometry.mat"));
@@ -234,7 +251,17 @@ protected:
     std::string reference_;
 };
 
-TEST_F(SnapshotReference, NamesEveryVariableOfTheFileInFileOrder) {
+class SnapshotReferenceOfGrid : public SnapshotReference, public ::testing::WithParamInterface<std::string> {
+protected:
+    void SetUp() override { run_on(GetParam()); }
+};
+
+class SnapshotReferenceOfExample : public SnapshotReference {
+protected:
+    void SetUp() override { run_on("example"); }
+};
+
+TEST_P(SnapshotReferenceOfGrid, NamesEveryVariableOfTheFileInFileOrder) {
     std::vector<std::string> documented;
     for (const DocumentedVariable& v : documented_variables(reference_)) documented.push_back(v.name);
     const std::vector<std::string> written = file_.names();
@@ -249,7 +276,7 @@ TEST_F(SnapshotReference, NamesEveryVariableOfTheFileInFileOrder) {
     EXPECT_EQ(documented, written) << "the reference lists the variables in another order";
 }
 
-TEST_F(SnapshotReference, TypesAndShapesAreThoseOfTheFile) {
+TEST_P(SnapshotReferenceOfGrid, TypesAndShapesAreThoseOfTheFile) {
     const std::map<std::string, long> counts = report_counts(run_.out);
     ASSERT_TRUE(counts.contains("g_v_dimension")) << "the report's summary was not found";
     int checked = 0;
@@ -282,7 +309,7 @@ TEST_F(SnapshotReference, TypesAndShapesAreThoseOfTheFile) {
 // The Python example prints, for each voxel on its way out along the high-p
 // neighbours, "voxel K", its magnetic centre and its volume, and ends when
 // the side has no voxel.  Every number must be the file's own.
-TEST_F(SnapshotReference, PythonExampleRunsAsWrittenAndPrintsTheFileValues) {
+TEST_F(SnapshotReferenceOfExample, PythonExampleRunsAsWrittenAndPrintsTheFileValues) {
     const std::string example = fenced_block(reference_, "python");
     ASSERT_FALSE(example.empty()) << "the reference holds no single python block";
     write_file(dir_ / "example.py", example);
@@ -328,6 +355,9 @@ TEST_F(SnapshotReference, PythonExampleRunsAsWrittenAndPrintsTheFileValues) {
     ASSERT_EQ(at + 1, lines.size()) << python.out;
     EXPECT_EQ(lines[at], "no voxel beyond the high-p side");
 }
+
+INSTANTIATE_TEST_SUITE_P(Configs, SnapshotReferenceOfGrid, ::testing::ValuesIn(reference_configs()),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 }  // namespace
 }  // namespace vorn::testing
