@@ -7,9 +7,7 @@
 #include "geometry/grids.hpp"
 #include "geometry/records.hpp"
 #include "runtime/checked_array.hpp"
-#include "runtime/free_format.hpp"
 #include "runtime/program_end.hpp"
-#include "runtime/units.hpp"
 
 namespace vorn {
 
@@ -56,10 +54,7 @@ void set_status() {
                 if (inside > 0) {
                     n_voxel = n_voxel + 1;
                     g.gr_stat(ip, iq, il) = n_voxel;
-                    if (n_voxel > max_voxel) {
-                        FreeLine(output_unit) << "Too many voxels required.";
-                        fatal_stop();
-                    }
+                    if (n_voxel > max_voxel) fatal_stop({{"Too many voxels required."}});
                 } else if (above > 0) {
                     g.gr_stat(ip, iq, il) = status_above;
                 } else {

@@ -52,21 +52,15 @@ double p_of(double r, double lat) {
 
 // The p size and latitude blocks stand twice on standard output.
 [[noreturn]] void stop_p_grid_too_large(const char* count_label, std::int32_t count) {
-    for (int copy = 1; copy <= 2; ++copy) {
-        FreeLine(output_unit) << "Error in init_geometry: p grid size too large";
-        FreeLine(output_unit) << count_label << count;
-    }
-    fatal_stop();
+    fatal_stop({{"Error in init_geometry: p grid size too large"}, {count_label, count}}, 2);
 }
 
 [[noreturn]] void stop_latitude_too_high() {
-    for (int copy = 1; copy <= 2; ++copy) {
-        FreeLine(output_unit) << "Magnetic latitude exceeds the allowed limit.";
-        FreeLine(output_unit) << "Please give a smaller value for";
-        FreeLine(output_unit) << "            the high-latitude boundary.";
-        FreeLine(output_unit) << "Program stopped.";
-    }
-    fatal_stop();
+    fatal_stop({{"Magnetic latitude exceeds the allowed limit."},
+                {"Please give a smaller value for"},
+                {"            the high-latitude boundary."},
+                {"Program stopped."}},
+               2);
 }
 
 }  // namespace
@@ -243,10 +237,7 @@ void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_
 void p_r_intersect(const double* r, double* lat, const double* p, double* q, std::int32_t n) {
     for (std::int32_t k = 0; k < n; ++k) {
         const double x = std::sqrt(r[k] / (p[k] * re));
-        if (x > 1.0) {
-            FreeLine(output_unit) << "p_r_intersect: Non intersection exists!";
-            fatal_stop();
-        }
+        if (x > 1.0) fatal_stop({{"p_r_intersect: Non intersection exists!"}});
         lat[k] = std::acos(x) * rad_to_deg;
         q[k] = (std::sin(lat[k] * deg_to_rad) * (re * re)) / (r[k] * r[k]);
     }
@@ -284,12 +275,10 @@ void create_grid_q(const double& midlat_pmax, const double& midlat_mlat_max, con
     FreeLine(output_unit) << "d_chi=" << d_chi;
 
     const std::int32_t midlat_nq = int_part(chi_mid / d_chi) + int_part((q_max - q_mid) / dq_mid);
-    if (2 * midlat_nq + 1 > max_grid_q) {
-        FreeLine(output_unit) << "Error in init_geometry: q grid size too large";
-        FreeLine(output_unit) << "gr_nq=" << 2 * midlat_nq + 1;
-        FreeLine(output_unit) << "gr_nq=" << 2 * midlat_nq + 1;
-        fatal_stop();
-    }
+    if (2 * midlat_nq + 1 > max_grid_q)
+        fatal_stop({{"Error in init_geometry: q grid size too large"},
+                    {"gr_nq=", 2 * midlat_nq + 1},
+                    {"gr_nq=", 2 * midlat_nq + 1}});
 
     // Northern half, from the equator up.
     g.gr_q(1) = 0.0;
@@ -315,11 +304,8 @@ void create_grid_q(const double& midlat_pmax, const double& midlat_mlat_max, con
         const double dq_hl = dq_dr_ref * std::sin(global_mlat_max * deg_to_rad) * in.GR_I_DGALT_MLALT600;
         const std::int32_t nq_hl = int_part((q_top - q_max) / dq_hl);
         g.gr_nq = (nq_hl + midlat_nq) * 2 + 1;
-        if (g.gr_nq > max_grid_q) {
-            FreeLine(output_unit) << "Error in init_geometry: q grid size too large";
-            FreeLine(output_unit) << "global_nq=" << g.gr_nq;
-            fatal_stop();
-        }
+        if (g.gr_nq > max_grid_q)
+            fatal_stop({{"Error in init_geometry: q grid size too large"}, {"global_nq=", g.gr_nq}});
         for (std::int32_t i = 1; i <= nq_hl - 1; ++i) g.gr_q(midlat_nq + 1 + i) = g.gr_q(midlat_nq + i) + dq_hl;
         g.gr_q(midlat_nq + nq_hl + 1) = q_top;
     }
