@@ -7,6 +7,7 @@
 #include "geometry/grids.hpp"
 #include "geometry/records.hpp"
 #include "runtime/checked_array.hpp"
+#include "runtime/nan_operands.hpp"
 #include "runtime/program_end.hpp"
 
 namespace vorn {
@@ -36,6 +37,7 @@ void find_node_radii(double mlon) {
 void set_status() {
     GrGrid& g = gr_grid;
     std::int32_t& n_voxel = cmn_g_voxel.g_v_dimension;
+    raise_invalid_on_nan({cmn_gr_input.GR_I_GALT_LOWBDRY, cmn_gr_input.GR_I_GALT_HICUTOFF});
     const double lower_r = cmn_gr_input.GR_I_GALT_LOWBDRY + earth_radius;
     const double hi_r = cmn_gr_input.GR_I_GALT_HICUTOFF + earth_radius;
     n_voxel = 0;

@@ -10,6 +10,7 @@
 #include "geometry/stretching.hpp"
 #include "runtime/checked_array.hpp"
 #include "runtime/free_format.hpp"
+#include "runtime/nan_operands.hpp"
 #include "runtime/program_end.hpp"
 #include "runtime/units.hpp"
 
@@ -63,10 +64,42 @@ double p_of(double r, double lat) {
                2);
 }
 
+// The texts that name an axis in the messages of check_axis.
+struct AxisMessages {
+    const char* too_few;
+    const char* count_label;
+    const char* not_rising;
+    const char* value_label;
+    const char* next_label;
+};
+
+constexpr AxisMessages l_axis = {"Error in init_geometry: l grid has fewer than two values", "gr_nl=",
+                                 "Error in init_geometry: l grid values do not increase", "gr_l(i)=", "gr_l(i+1)="};
+constexpr AxisMessages p_axis = {"Error in init_geometry: p grid has fewer than two values", "gr_np=",
+                                 "Error in init_geometry: p grid values do not increase", "gr_p(i)=", "gr_p(i+1)="};
+constexpr AxisMessages q_axis = {"Error in init_geometry: q grid has fewer than two values", "gr_nq=",
+                                 "Error in init_geometry: q grid values do not increase", "gr_q(i)=", "gr_q(i+1)="};
+
+// An axis of fewer than two values spans no cell, and one whose values do not
+// strictly increase gives cells of no or negative width: either stops the run,
+// naming the count or the first pair of values at fault.
+template <class Values>
+void check_axis(const AxisMessages& messages, std::int32_t count, const Values& values) {
+    if (count < 2) fatal_stop({{messages.too_few}, {messages.count_label, count}});
+    for (std::int32_t i = 1; i <= count - 1; ++i)
+        if (values(i + 1) <= values(i))
+            fatal_stop({{messages.not_rising},
+                        {"i=", i},
+                        {messages.value_label, values(i)},
+                        {messages.next_label, values(i + 1)}});
+}
+
 }  // namespace
 
 double geographic_radius(double mrad, double mlat, double mlon) {
-    double mx, my, mz, grad, glat, glon, gx, gy, gz;
+    // Defined even for a negative radius, which makes them the transform's input.
+    double mx = 0.0, my = 0.0, mz = 0.0;
+    double grad, glat, glon, gx, gy, gz;
     mag2geo_pts(&mrad, &mlat, &mlon, &mx, &my, &mz, &grad, &glat, &glon, &gx, &gy, &gz, 1);
     return grad;
 }
@@ -78,9 +111,13 @@ void create_grid() {
     double midlat_mlat_max = 0.0;
     double hlbdry_p = 0.0;
     double global_mlat_max = 0.0;
+    const GrGrid& g = gr_grid;
     create_grid_l();
+    check_axis(l_axis, g.gr_nl, g.gr_l);
     create_grid_p(midlat_pmax, midlat_mlat_max, hlbdry_p, global_mlat_max);
+    check_axis(p_axis, g.gr_np, g.gr_p);
     create_grid_q(midlat_pmax, midlat_mlat_max, hlbdry_p, global_mlat_max);
+    check_axis(q_axis, g.gr_nq, g.gr_q);
 }
 
 void create_grid_l() {
@@ -90,6 +127,7 @@ void create_grid_l() {
     g.gr_2d = false;
     g.gr_reg = false;
 
+    raise_invalid_on_nan({in.GR_I_MLON_LOW, in.GR_I_MLON_HIGH});
     double lo = in.GR_I_MLON_LOW;
     double hi = in.GR_I_MLON_HIGH;
     if (hi < lo) std::swap(lo, hi);
@@ -105,6 +143,7 @@ void create_grid_l() {
         g.gr_nl = 2;
         return;
     }
+    raise_invalid_on_nan({in.GR_I_DMLON});
 
     if (range > 360.00001) {
         hi = lo + 360.0;
@@ -139,6 +178,13 @@ void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_
     GrGrid& g = gr_grid;
     const CmnGrInput& in = cmn_gr_input;
     const std::int32_t nl = g.gr_nl;
+    raise_invalid_on_nan({in.GR_I_GALT_4HLP, in.GR_I_GALT_LOWBDRY, in.GR_I_GALT_HIBDRY, in.GR_I_GLAT_MLTRANS,
+                          in.GR_I_DGALT_EQALT600, in.GR_I_MLAT_HLBDRY});
+    // The transition and boundary points are given spherically to the
+    // transforms, which would take a negative radius for a Cartesian input.
+    if (in.GR_I_GALT_HIBDRY + re <= 0.0)
+        fatal_stop({{"Error in init_geometry: GR_I_GALT_HIBDRY lies at or below the Earth's centre"},
+                    {"GR_I_GALT_HIBDRY=", in.GR_I_GALT_HIBDRY}});
 
     // Probes of the frame on the magnetic equator at radius Re: an offset
     // dipole shifts the geographic radius of every magnetic radius.
@@ -167,7 +213,8 @@ void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_
             double grad_probe = in.GR_I_GALT_HIBDRY + re;
             double glat = glat_sign * in.GR_I_GLAT_MLTRANS;
             double glon = g.gr_l(i);
-            double gx, gy, gz, mrad, mlat, mlon, mx, my, mz;
+            double gx = 0.0, gy = 0.0, gz = 0.0;
+            double mrad, mlat, mlon, mx, my, mz;
             geo2mag_pts(&grad_probe, &glat, &glon, &gx, &gy, &gz, &mrad, &mlat, &mlon, &mx, &my, &mz, 1);
             const double p = p_of(mrad, mlat);
             if (p > midlat_pmax) midlat_pmax = p;
@@ -219,6 +266,7 @@ void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_
     std::int32_t n_hl = 0;
     double dmlat_hl = 0.0;
     if (mlat_hlbdry > mlat_midlat) {
+        raise_invalid_on_nan({in.GR_I_DMLAT_HLALT300});
         n_hl = int_part((mlat_hlbdry - mlat_midlat) / in.GR_I_DMLAT_HLALT300) + 1;
         global_np = g.gr_np + n_hl;
         dmlat_hl = (mlat_hlbdry - mlat_midlat) / n_hl;
@@ -252,6 +300,7 @@ void create_grid_q(const double& midlat_pmax, const double& midlat_mlat_max, con
     constexpr double ref_ratio = 0.909090909090909;
     // |dq/dr| per metre at 1.1 Re on the equator, without its latitude factor.
     constexpr double dq_dr_ref = ((re * re) / ((r_ref * r_ref) * r_ref)) * 2.0;
+    raise_invalid_on_nan({in.GR_I_GALT_LOWBDRY, in.GR_I_DMLAT_EQALT300, in.GR_I_DGALT_MLALT600});
 
     // The top of the mid-latitude stretches: the foot of the last
     // mid-latitude line on the lower boundary.
