@@ -5,6 +5,7 @@
 // (message lines, closing note, exit status 1); a NaN that the run takes ends
 // it with the invalid-operation report; a NaN that nothing reads changes no
 // output byte.
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <regex>
