@@ -7,9 +7,8 @@
 #include "geometry/grids.hpp"
 #include "geometry/records.hpp"
 #include "runtime/checked_array.hpp"
-#include "runtime/free_format.hpp"
+#include "runtime/nan_operands.hpp"
 #include "runtime/program_end.hpp"
-#include "runtime/units.hpp"
 
 namespace vorn {
 
@@ -38,6 +37,7 @@ void find_node_radii(double mlon) {
 void set_status() {
     GrGrid& g = gr_grid;
     std::int32_t& n_voxel = cmn_g_voxel.g_v_dimension;
+    raise_invalid_on_nan({cmn_gr_input.GR_I_GALT_LOWBDRY, cmn_gr_input.GR_I_GALT_HICUTOFF});
     const double lower_r = cmn_gr_input.GR_I_GALT_LOWBDRY + earth_radius;
     const double hi_r = cmn_gr_input.GR_I_GALT_HICUTOFF + earth_radius;
     n_voxel = 0;
@@ -56,10 +56,7 @@ void set_status() {
                 if (inside > 0) {
                     n_voxel = n_voxel + 1;
                     g.gr_stat(ip, iq, il) = n_voxel;
-                    if (n_voxel > max_voxel) {
-                        FreeLine(output_unit) << "Too many voxels required.";
-                        fatal_stop();
-                    }
+                    if (n_voxel > max_voxel) fatal_stop({{"Too many voxels required."}});
                 } else if (above > 0) {
                     g.gr_stat(ip, iq, il) = status_above;
                 } else {

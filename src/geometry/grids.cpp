@@ -10,6 +10,7 @@
 #include "geometry/stretching.hpp"
 #include "runtime/checked_array.hpp"
 #include "runtime/free_format.hpp"
+#include "runtime/nan_operands.hpp"
 #include "runtime/program_end.hpp"
 #include "runtime/units.hpp"
 
@@ -52,27 +53,53 @@ double p_of(double r, double lat) {
 
 // The p size and latitude blocks stand twice on standard output.
 [[noreturn]] void stop_p_grid_too_large(const char* count_label, std::int32_t count) {
-    for (int copy = 1; copy <= 2; ++copy) {
-        FreeLine(output_unit) << "Error in init_geometry: p grid size too large";
-        FreeLine(output_unit) << count_label << count;
-    }
-    fatal_stop();
+    fatal_stop({{"Error in init_geometry: p grid size too large"}, {count_label, count}}, 2);
 }
 
 [[noreturn]] void stop_latitude_too_high() {
-    for (int copy = 1; copy <= 2; ++copy) {
-        FreeLine(output_unit) << "Magnetic latitude exceeds the allowed limit.";
-        FreeLine(output_unit) << "Please give a smaller value for";
-        FreeLine(output_unit) << "            the high-latitude boundary.";
-        FreeLine(output_unit) << "Program stopped.";
-    }
-    fatal_stop();
+    fatal_stop({{"Magnetic latitude exceeds the allowed limit."},
+                {"Please give a smaller value for"},
+                {"            the high-latitude boundary."},
+                {"Program stopped."}},
+               2);
+}
+
+// The texts that name an axis in the messages of check_axis.
+struct AxisMessages {
+    const char* too_few;
+    const char* count_label;
+    const char* not_rising;
+    const char* value_label;
+    const char* next_label;
+};
+
+constexpr AxisMessages l_axis = {"Error in init_geometry: l grid has fewer than two values", "gr_nl=",
+                                 "Error in init_geometry: l grid values do not increase", "gr_l(i)=", "gr_l(i+1)="};
+constexpr AxisMessages p_axis = {"Error in init_geometry: p grid has fewer than two values", "gr_np=",
+                                 "Error in init_geometry: p grid values do not increase", "gr_p(i)=", "gr_p(i+1)="};
+constexpr AxisMessages q_axis = {"Error in init_geometry: q grid has fewer than two values", "gr_nq=",
+                                 "Error in init_geometry: q grid values do not increase", "gr_q(i)=", "gr_q(i+1)="};
+
+// An axis of fewer than two values spans no cell, and one whose values do not
+// strictly increase gives cells of no or negative width: either stops the run,
+// naming the count or the first pair of values at fault.
+template <class Values>
+void check_axis(const AxisMessages& messages, std::int32_t count, const Values& values) {
+    if (count < 2) fatal_stop({{messages.too_few}, {messages.count_label, count}});
+    for (std::int32_t i = 1; i <= count - 1; ++i)
+        if (values(i + 1) <= values(i))
+            fatal_stop({{messages.not_rising},
+                        {"i=", i},
+                        {messages.value_label, values(i)},
+                        {messages.next_label, values(i + 1)}});
 }
 
 }  // namespace
 
 double geographic_radius(double mrad, double mlat, double mlon) {
-    double mx, my, mz, grad, glat, glon, gx, gy, gz;
+    // Defined even for a negative radius, which makes them the transform's input.
+    double mx = 0.0, my = 0.0, mz = 0.0;
+    double grad, glat, glon, gx, gy, gz;
     mag2geo_pts(&mrad, &mlat, &mlon, &mx, &my, &mz, &grad, &glat, &glon, &gx, &gy, &gz, 1);
     return grad;
 }
@@ -84,9 +111,13 @@ void create_grid() {
     double midlat_mlat_max = 0.0;
     double hlbdry_p = 0.0;
     double global_mlat_max = 0.0;
+    const GrGrid& g = gr_grid;
     create_grid_l();
+    check_axis(l_axis, g.gr_nl, g.gr_l);
     create_grid_p(midlat_pmax, midlat_mlat_max, hlbdry_p, global_mlat_max);
+    check_axis(p_axis, g.gr_np, g.gr_p);
     create_grid_q(midlat_pmax, midlat_mlat_max, hlbdry_p, global_mlat_max);
+    check_axis(q_axis, g.gr_nq, g.gr_q);
 }
 
 void create_grid_l() {
@@ -96,6 +127,7 @@ void create_grid_l() {
     g.gr_2d = false;
     g.gr_reg = false;
 
+    raise_invalid_on_nan({in.GR_I_MLON_LOW, in.GR_I_MLON_HIGH});
     double lo = in.GR_I_MLON_LOW;
     double hi = in.GR_I_MLON_HIGH;
     if (hi < lo) std::swap(lo, hi);
@@ -111,6 +143,7 @@ void create_grid_l() {
         g.gr_nl = 2;
         return;
     }
+    raise_invalid_on_nan({in.GR_I_DMLON});
 
     if (range > 360.00001) {
         hi = lo + 360.0;
@@ -145,6 +178,13 @@ void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_
     GrGrid& g = gr_grid;
     const CmnGrInput& in = cmn_gr_input;
     const std::int32_t nl = g.gr_nl;
+    raise_invalid_on_nan({in.GR_I_GALT_4HLP, in.GR_I_GALT_LOWBDRY, in.GR_I_GALT_HIBDRY, in.GR_I_GLAT_MLTRANS,
+                          in.GR_I_DGALT_EQALT600, in.GR_I_MLAT_HLBDRY});
+    // The transition and boundary points are given spherically to the
+    // transforms, which would take a negative radius for a Cartesian input.
+    if (in.GR_I_GALT_HIBDRY + re <= 0.0)
+        fatal_stop({{"Error in init_geometry: GR_I_GALT_HIBDRY lies at or below the Earth's centre"},
+                    {"GR_I_GALT_HIBDRY=", in.GR_I_GALT_HIBDRY}});
 
     // Probes of the frame on the magnetic equator at radius Re: an offset
     // dipole shifts the geographic radius of every magnetic radius.
@@ -173,7 +213,8 @@ void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_
             double grad_probe = in.GR_I_GALT_HIBDRY + re;
             double glat = glat_sign * in.GR_I_GLAT_MLTRANS;
             double glon = g.gr_l(i);
-            double gx, gy, gz, mrad, mlat, mlon, mx, my, mz;
+            double gx = 0.0, gy = 0.0, gz = 0.0;
+            double mrad, mlat, mlon, mx, my, mz;
             geo2mag_pts(&grad_probe, &glat, &glon, &gx, &gy, &gz, &mrad, &mlat, &mlon, &mx, &my, &mz, 1);
             const double p = p_of(mrad, mlat);
             if (p > midlat_pmax) midlat_pmax = p;
@@ -225,6 +266,7 @@ void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_
     std::int32_t n_hl = 0;
     double dmlat_hl = 0.0;
     if (mlat_hlbdry > mlat_midlat) {
+        raise_invalid_on_nan({in.GR_I_DMLAT_HLALT300});
         n_hl = int_part((mlat_hlbdry - mlat_midlat) / in.GR_I_DMLAT_HLALT300) + 1;
         global_np = g.gr_np + n_hl;
         dmlat_hl = (mlat_hlbdry - mlat_midlat) / n_hl;
@@ -243,10 +285,7 @@ void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_
 void p_r_intersect(const double* r, double* lat, const double* p, double* q, std::int32_t n) {
     for (std::int32_t k = 0; k < n; ++k) {
         const double x = std::sqrt(r[k] / (p[k] * re));
-        if (x > 1.0) {
-            FreeLine(output_unit) << "p_r_intersect: Non intersection exists!";
-            fatal_stop();
-        }
+        if (x > 1.0) fatal_stop({{"p_r_intersect: Non intersection exists!"}});
         lat[k] = std::acos(x) * rad_to_deg;
         q[k] = (std::sin(lat[k] * deg_to_rad) * (re * re)) / (r[k] * r[k]);
     }
@@ -261,6 +300,7 @@ void create_grid_q(const double& midlat_pmax, const double& midlat_mlat_max, con
     constexpr double ref_ratio = 0.909090909090909;
     // |dq/dr| per metre at 1.1 Re on the equator, without its latitude factor.
     constexpr double dq_dr_ref = ((re * re) / ((r_ref * r_ref) * r_ref)) * 2.0;
+    raise_invalid_on_nan({in.GR_I_GALT_LOWBDRY, in.GR_I_DMLAT_EQALT300, in.GR_I_DGALT_MLALT600});
 
     // The top of the mid-latitude stretches: the foot of the last
     // mid-latitude line on the lower boundary.
@@ -284,12 +324,10 @@ void create_grid_q(const double& midlat_pmax, const double& midlat_mlat_max, con
     FreeLine(output_unit) << "d_chi=" << d_chi;
 
     const std::int32_t midlat_nq = int_part(chi_mid / d_chi) + int_part((q_max - q_mid) / dq_mid);
-    if (2 * midlat_nq + 1 > max_grid_q) {
-        FreeLine(output_unit) << "Error in init_geometry: q grid size too large";
-        FreeLine(output_unit) << "gr_nq=" << 2 * midlat_nq + 1;
-        FreeLine(output_unit) << "gr_nq=" << 2 * midlat_nq + 1;
-        fatal_stop();
-    }
+    if (2 * midlat_nq + 1 > max_grid_q)
+        fatal_stop({{"Error in init_geometry: q grid size too large"},
+                    {"gr_nq=", 2 * midlat_nq + 1},
+                    {"gr_nq=", 2 * midlat_nq + 1}});
 
     // Northern half, from the equator up.
     g.gr_q(1) = 0.0;
@@ -315,11 +353,8 @@ void create_grid_q(const double& midlat_pmax, const double& midlat_mlat_max, con
         const double dq_hl = dq_dr_ref * std::sin(global_mlat_max * deg_to_rad) * in.GR_I_DGALT_MLALT600;
         const std::int32_t nq_hl = int_part((q_top - q_max) / dq_hl);
         g.gr_nq = (nq_hl + midlat_nq) * 2 + 1;
-        if (g.gr_nq > max_grid_q) {
-            FreeLine(output_unit) << "Error in init_geometry: q grid size too large";
-            FreeLine(output_unit) << "global_nq=" << g.gr_nq;
-            fatal_stop();
-        }
+        if (g.gr_nq > max_grid_q)
+            fatal_stop({{"Error in init_geometry: q grid size too large"}, {"global_nq=", g.gr_nq}});
         for (std::int32_t i = 1; i <= nq_hl - 1; ++i) g.gr_q(midlat_nq + 1 + i) = g.gr_q(midlat_nq + i) + dq_hl;
         g.gr_q(midlat_nq + nq_hl + 1) = q_top;
     }

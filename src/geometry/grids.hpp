@@ -8,14 +8,17 @@
 // from a quotient is its integer part (truncation, never rounding).  The
 // configuration comes from cmn_gr_input; the axes and their flags go to
 // gr_grid.  A grid too large for its axis writes its message block on unit 6
-// and ends the run through fatal_stop().
+// and ends the run through fatal_stop().  Each builder hands the configuration
+// values it takes to raise_invalid_on_nan before their first use.
 #pragma once
 
 #include <cstdint>
 
 namespace vorn {
 
-// Builds the l, p and q grid lines in this order.
+// Builds the l, p and q grid lines in this order.  Once an axis is built, a
+// count below two or a value not above the one before it ends the run through
+// fatal_stop(), with the count or the first pair at fault.
 void create_grid();
 
 // The l axis from GR_I_MLON_LOW, GR_I_MLON_HIGH (either order) and
@@ -31,7 +34,9 @@ void create_grid_l();
 // latitude at GR_I_GALT_4HLP up to the high-latitude boundary.  Reads
 // NML_GR_P_TRANS through init_p_trans.  All four arguments are outputs, handed
 // to create_grid_q; global_mlat_max is written only when high-latitude lines
-// are added (the caller starts it at 0.0).
+// are added (the caller starts it at 0.0).  A GR_I_GALT_HIBDRY that puts the
+// transition points at or below the Earth's centre ends the run through
+// fatal_stop(), naming the item and its value.
 void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_p, double& global_mlat_max);
 
 // Where field line p(k) meets the sphere of radius r(k) (m) in the northern

@@ -6,6 +6,7 @@
 #include "runtime/checked_array.hpp"
 #include "runtime/free_format.hpp"
 #include "runtime/namelist.hpp"
+#include "runtime/nan_operands.hpp"
 #include "runtime/units.hpp"
 
 namespace vorn {
@@ -54,6 +55,7 @@ void build_p_trans_tables() {
     CmnGrPTrans& t = cmn_gr_p_trans;
     const std::int32_t knots = t.GR_N_CONTROL;
     const double re = earth_radius;
+    for (int k = 1; k <= knots; ++k) raise_invalid_on_nan({t.GR_CONTROL_ALT(k), t.GR_SIZE_RATIO(k)});
     for (int k = 1; k <= knots; ++k) t.GR_P_KNOTS(k) = (t.GR_CONTROL_ALT(k) * 1000.0 + re) / re;
     // Over each segment dp/ds rises linearly from one ratio to the next and
     // covers the p distance between the knots.

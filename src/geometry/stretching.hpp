@@ -14,9 +14,10 @@
 // p <= P(j) (p to s), else N; a value on a knot belongs to the segment below
 // it, and values below the first knot use segment 2.
 //
-// Only elements 1..N of the tables take part; at most 100 knots.  The
-// configuration is not validated: equal knots, a zero ratio sum or slope, or
-// a negative discriminant meet a division by zero or an invalid root.
+// Only elements 1..N of the tables take part; at most 100 knots.  A NaN among
+// them raises invalid operation as the tables are built.  The configuration is
+// not validated otherwise: equal knots, a zero ratio sum or slope, or a
+// negative discriminant meet a division by zero or an invalid root.
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,7 @@
 #include "geometry/dipole.hpp"
 #include "geometry/frame.hpp"
 #include "runtime/free_format.hpp"
+#include "runtime/nan_operands.hpp"
 #include "runtime/units.hpp"
 
 namespace vorn {
@@ -134,6 +135,7 @@ void set_metric() {
 
 void check_lower_boundary_altitude() {
     const CmnGVoxel& v = cmn_g_voxel;
+    raise_invalid_on_nan({cmn_gr_input.GR_I_GALT_LOWLIM});
     const double threshold = cmn_gr_input.GR_I_GALT_LOWLIM + earth_radius;
     bool too_high = false;
     for (int i = 1; i <= v.g_v_bdry_rl_dim; ++i)

@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <type_traits>
 
 #include "runtime/abnormal_end.hpp"
+#include "runtime/free_format.hpp"
 #include "runtime/units.hpp"
 
 namespace vorn {
@@ -90,6 +92,19 @@ QuietFloatingPoint::~QuietFloatingPoint() { std::fesetenv(&saved_); }
 
 void orderly_end() { end_run(EXIT_SUCCESS); }
 
-void fatal_stop() { end_run(EXIT_FAILURE); }
+void fatal_stop(std::initializer_list<FatalLine> lines, int copies) {
+    for (int copy = 1; copy <= copies; ++copy) {
+        for (const FatalLine& line : lines) {
+            FreeLine message(output_unit);
+            message << line.text;
+            std::visit(
+                [&message](auto value) {
+                    if constexpr (!std::is_same_v<decltype(value), std::monostate>) message << value;
+                },
+                line.value);
+        }
+    }
+    end_run(EXIT_FAILURE);
+}
 
 }  // namespace vorn

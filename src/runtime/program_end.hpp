@@ -13,6 +13,10 @@
 #pragma once
 
 #include <cfenv>
+#include <cstdint>
+#include <initializer_list>
+#include <string_view>
+#include <variant>
 
 namespace vorn {
 
@@ -36,9 +40,16 @@ private:
 // The normal end of the run: exit status 0.
 [[noreturn]] void orderly_end();
 
-// A fatal configuration or capacity condition: the caller has written its
-// message lines on standard output.  The run ends like an orderly end, with
-// exit status 1, since it wrote no snapshot.
-[[noreturn]] void fatal_stop();
+// One message line of a fatal stop: a text item, then the integer or real
+// item that follows it when the line has one (free-format line rules).
+struct FatalLine {
+    std::string_view text;
+    std::variant<std::monostate, std::int32_t, double> value = {};
+};
+
+// A fatal configuration or capacity condition: writes `lines` on standard
+// output, the whole block `copies` times in a row, then ends the run like an
+// orderly end, with exit status 1, since it wrote no snapshot.
+[[noreturn]] void fatal_stop(std::initializer_list<FatalLine> lines = {}, int copies = 1);
 
 }  // namespace vorn

@@ -1,6 +1,7 @@
-// Field-line stretching: the knot tables, s <-> p round trips for rising,
-// falling and constant ratios, in-place conversion, the wrong-flag message and
-// the reading of NML_GR_P_TRANS.
+// Field-line stretching: the knot tables and the NaN check of their knots,
+// s <-> p round trips for rising, falling and constant ratios, in-place
+// conversion, the wrong-flag message and the reading of NML_GR_P_TRANS.
+#include <cfenv>
 #include <cmath>
 #include <cstdio>
 #include <fcntl.h>
@@ -78,6 +79,28 @@ TEST(PTransTables, PassesThroughEveryKnotWithTheSlopeOfTheTable) {
         EXPECT_NEAR(s_to_p(sk), tables.GR_P_KNOTS(k), 1e-15) << k;
         const double h = 1e-7;
         EXPECT_NEAR((s_to_p(sk + h) - s_to_p(sk - h)) / (2 * h), tables.GR_DP_DS(k), 1e-6) << k;
+    }
+}
+
+TEST(PTransTables, ANaNKnotRaisesInvalidOperationOnlyWithinTheKnotCount) {
+    const double nan = std::nan("");
+    // Knot 6 of five is never read.
+    configure_defaults();
+    cmn_gr_p_trans.GR_CONTROL_ALT(6) = nan;
+    cmn_gr_p_trans.GR_SIZE_RATIO(6) = nan;
+    std::feclearexcept(FE_ALL_EXCEPT);
+    build_p_trans_tables();
+    EXPECT_EQ(std::fetestexcept(FE_INVALID), 0);
+    expect_default_tables();
+    // Building from a NaN knot computes quietly; only the check raises.
+    for (int k = 1; k <= 5; ++k) {
+        for (const bool altitude : {true, false}) {
+            configure_defaults();
+            (altitude ? cmn_gr_p_trans.GR_CONTROL_ALT(k) : cmn_gr_p_trans.GR_SIZE_RATIO(k)) = nan;
+            std::feclearexcept(FE_ALL_EXCEPT);
+            build_p_trans_tables();
+            EXPECT_NE(std::fetestexcept(FE_INVALID), 0) << "knot " << k << (altitude ? " altitude" : " ratio");
+        }
     }
 }
 
