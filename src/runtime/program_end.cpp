@@ -6,6 +6,7 @@
 #include <string>
 
 #include "runtime/abnormal_end.hpp"
+#include "runtime/byte_output.hpp"
 #include "runtime/units.hpp"
 
 namespace vorn {
@@ -65,6 +66,7 @@ void write_closing_note() {
 
 [[noreturn]] void end_run(int status) {
     flush_all_units();
+    abandon_byte_output();
     close_unit(config_unit);
     close_unit(error_unit);
     write_closing_note();

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 
 #include "runtime/source_location.hpp"
 
@@ -84,6 +85,12 @@ void open_config_file(const SourceLocation& where = SourceLocation::current());
 // Opens unit 7 on "master_error": created when absent, old text kept until the
 // first line is written.
 void open_error_file(const SourceLocation& where = SourceLocation::current());
+
+// Opens a file for the run (close-on-exec, `mode` for a file it creates).
+// No file of the run takes descriptor 0, 1 or 2: a standard stream that is
+// closed keeps its descriptor, held read-only, so that writing there fails as
+// before.  Returns the descriptor, or -1 with errno set.
+int open_descriptor(const char* path, int flags, mode_t mode = 0666);
 
 // Reads the next line of unit 1 without its newline.  Returns false at the end
 // of the file.  `where` is the READ statement that a failure report names.

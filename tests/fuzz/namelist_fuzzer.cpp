@@ -2,11 +2,15 @@
 //
 // Each input becomes the file "master_nml" in a private working folder and is
 // read as the program reads it (config_reads.hpp): the three groups through
-// the program's own item tables, rewinding between them.  An abnormal end of
-// the reader is an expected outcome: the abnormal-end hook throws and the
-// harness goes on with the next input.  What the harness reports as a crash
-// is what must never happen: a sanitizer report, a hang, a trap while a value
-// is read, exception flags left behind by the reads, or a store past an item.
+// the program's own item tables, rewinding between them, in a forked child.
+// An abnormal end of the reader is an expected outcome, wherever it starts.
+// What the harness reports as a crash is what must never happen: a sanitizer
+// report, a hang, a trap while a value is read, exception flags left behind
+// by the reads, or a store past an item.
+//
+// The child's coverage counters come back with its outcome and are added to
+// this process's, where libFuzzer reads them, so the search is guided as if
+// the reads had run here.
 //
 // The reports of the expected abnormal ends go to standard error; run with
 // -close_fd_mask=2 (bench/fuzz.sh does) to keep them out of libFuzzer's
@@ -16,11 +20,16 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
+#include <cstring>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 
 #include "config_reads.hpp"
-#include "runtime/abnormal_end.hpp"
+
+// The inline 8-bit coverage counters of the whole program (one section).
+extern "C" std::uint8_t __start___sancov_cntrs[] __attribute__((weak, visibility("hidden")));
+extern "C" std::uint8_t __stop___sancov_cntrs[] __attribute__((weak, visibility("hidden")));
 
 namespace {
 
@@ -43,6 +52,23 @@ void write_config(const std::uint8_t* data, std::size_t size) {
     ::close(fd);
 }
 
+std::size_t counter_count() {
+    return __start___sancov_cntrs == nullptr ? 0 : static_cast<std::size_t>(__stop___sancov_cntrs - __start___sancov_cntrs);
+}
+
+// In the child: its faults, then its counters.
+std::string faults_and_counters() {
+    return vorn::config_reads::faults_seen() +
+           std::string(reinterpret_cast<const char*>(__start___sancov_cntrs), counter_count());
+}
+
+// In this process: the child's counters, which started from this process's
+// (cleared before each input), replace them.
+void take_counters(const std::string& observed) {
+    const std::string_view counters = std::string_view(observed).substr(observed.find('\n') + 1);
+    if (counters.size() == counter_count()) std::memcpy(__start___sancov_cntrs, counters.data(), counters.size());
+}
+
 void remove_work_folder() {
     std::string config = std::string(work_folder) + "/master_nml";
     ::unlink(config.c_str());
@@ -57,14 +83,20 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     if (work_folder == nullptr) work_folder = mkdtemp(work_folder_on_disk);
     if (home_folder < 0 || work_folder == nullptr) std::abort();
     std::atexit(remove_work_folder);
-    vorn::set_abnormal_end_hook(vorn::config_reads::throw_abnormal_end);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (chdir(work_folder) != 0) std::abort();
     write_config(data, size);
-    const vorn::config_reads::Outcome outcome = vorn::config_reads::read_config_groups();
+    const vorn::testing::ChildRun run =
+        vorn::testing::run_in_child(vorn::config_reads::read_groups_here, faults_and_counters);
+    take_counters(run.observed);
+    const vorn::config_reads::Outcome outcome = vorn::config_reads::outcome_of(run);
+    if (outcome.crashed) {
+        ::write(STDERR_FILENO, outcome.report.data(), outcome.report.size());
+        __builtin_trap();
+    }
     if (outcome.flags_left || outcome.stored_past_items) __builtin_trap();
     if (fchdir(home_folder) != 0) std::abort();
     return 0;
