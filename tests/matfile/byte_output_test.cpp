@@ -1,5 +1,8 @@
 // The byte output of unit 10: results, buffering in blocks, the opening
 // rules and the failures found when a block is written.
+#include <algorithm>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -87,6 +90,35 @@ TEST_F(ByteOutput, FlushAllUnitsWritesTheBufferToTheFileThatTakesTheNameAtClosin
     EXPECT_EQ(read_file(dir_ / "out.mat"), "older");
     EXPECT_EQ(snapshot_bytes(), "abc");
     EXPECT_FALSE(fs::exists(replacements[0]));
+}
+
+TEST_F(ByteOutput, AWriteThatFailsPartWayLeavesTheOlderFileAndNoTemporary) {
+    write_file(dir_ / "out.mat", "an older snapshot");
+    const ChildRun run = run_in_child(
+        [] {
+            // The file may not grow beyond a block and a half: the second
+            // block fails part-way, the third fails whole.
+            const rlim_t size = byte_block_size * 3 / 2;
+            const rlimit limit = {size, size};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            std::signal(SIGXFSZ, SIG_IGN);
+            open_byte_output(snapshot_unit, "out.mat");
+            const std::string data(3 * byte_block_size, 'n');
+            write_bytes(snapshot_unit, data.data(), data.size());
+            close_byte_output(snapshot_unit);
+        },
+        [] {
+            flush_all_units();
+            return std::string(byte_output_failed() ? "failed" : "written");
+        });
+    EXPECT_TRUE(run.returned) << run.report;
+    EXPECT_EQ(run.observed, "failed");
+    EXPECT_EQ(read_file(dir_ / "out.mat"), "an older snapshot");
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"master_error", "out.mat"}));
+    EXPECT_EQ(error_lines(), std::vector<std::string>(2, error_line));
 }
 
 TEST_F(ByteOutput, DirectoryOrUnreachableFileEndsTheRun) {
