@@ -16,20 +16,18 @@
 // -close_fd_mask=2 (bench/fuzz.sh does) to keep them out of libFuzzer's
 // output, which then goes to a copy of the original standard error together
 // with the sanitizer reports.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
-#include <cstring>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unistd.h>
 
 #include "config_reads.hpp"
-
-// The inline 8-bit coverage counters of the whole program (one section).
-extern "C" std::uint8_t __start___sancov_cntrs[] __attribute__((weak, visibility("hidden")));
-extern "C" std::uint8_t __stop___sancov_cntrs[] __attribute__((weak, visibility("hidden")));
+#include "coverage_counters.hpp"
 
 namespace {
 
@@ -52,21 +50,18 @@ void write_config(const std::uint8_t* data, std::size_t size) {
     ::close(fd);
 }
 
-std::size_t counter_count() {
-    return __start___sancov_cntrs == nullptr ? 0 : static_cast<std::size_t>(__stop___sancov_cntrs - __start___sancov_cntrs);
-}
-
 // In the child: its faults, then its counters.
 std::string faults_and_counters() {
-    return vorn::config_reads::faults_seen() +
-           std::string(reinterpret_cast<const char*>(__start___sancov_cntrs), counter_count());
+    const std::span<std::uint8_t> counters = vorn::fuzzing::coverage_counters();
+    return vorn::config_reads::faults_seen() + std::string(counters.begin(), counters.end());
 }
 
 // In this process: the child's counters, which started from this process's
 // (cleared before each input), replace them.
 void take_counters(const std::string& observed) {
-    const std::string_view counters = std::string_view(observed).substr(observed.find('\n') + 1);
-    if (counters.size() == counter_count()) std::memcpy(__start___sancov_cntrs, counters.data(), counters.size());
+    const std::span<std::uint8_t> counters = vorn::fuzzing::coverage_counters();
+    const std::string_view seen = std::string_view(observed).substr(observed.find('\n') + 1);
+    if (seen.size() == counters.size()) std::copy(seen.begin(), seen.end(), counters.begin());
 }
 
 void remove_work_folder() {
