@@ -1,6 +1,5 @@
 // The byte output of unit 10: results, buffering in blocks, the opening
 // rules and the failures found when a block is written.
-#include <algorithm>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -57,7 +56,7 @@ TEST_F(ByteOutput, RefusalCodes) {
     EXPECT_TRUE(error_lines().empty());
 }
 
-TEST_F(ByteOutput, OpeningCutsAnOlderLongerFile) {
+TEST_F(ByteOutput, AnOlderLongerFileIsReplacedWhole) {
     write_file(dir_ / "vorn_geometry.mat", std::string(5000, 'o'));
     open_snapshot("vorn_geometry.mat");
     ASSERT_EQ(write_bytes(snapshot_unit, "new", 3), 0);
@@ -66,6 +65,35 @@ TEST_F(ByteOutput, OpeningCutsAnOlderLongerFile) {
     // Opened again with nothing written: empty, not the old text.
     open_snapshot("vorn_geometry.mat");
     EXPECT_EQ(snapshot_bytes("vorn_geometry.mat"), "");
+}
+
+TEST_F(ByteOutput, TheReplacementKeepsTheModeOfTheOlderFile) {
+    write_file(dir_ / "kept.mat", "older");
+    fs::permissions(dir_ / "kept.mat", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    open_snapshot("kept.mat");
+    EXPECT_EQ(snapshot_bytes("kept.mat"), "");
+    EXPECT_EQ(fs::status(dir_ / "kept.mat").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST_F(ByteOutput, LinksAreFollowedToTheFileTheyName) {
+    // A link to a link to a file that does not exist yet: the file is created
+    // where the last link points, in the folder of that link.
+    fs::create_directories(dir_ / "a" / "b");
+    fs::create_symlink("a/first", dir_ / "out.mat");
+    fs::create_symlink("b/new.mat", dir_ / "a" / "first");
+    open_snapshot("out.mat");
+    ASSERT_EQ(write_bytes(snapshot_unit, "abc", 3), 0);
+    close_byte_output(snapshot_unit);
+    EXPECT_EQ(read_file(dir_ / "a" / "b" / "new.mat"), "abc");
+    EXPECT_TRUE(fs::is_symlink(dir_ / "out.mat"));
+    EXPECT_TRUE(fs::is_symlink(dir_ / "a" / "first"));
+
+    fs::create_symlink("loop_b", dir_ / "loop_a");
+    fs::create_symlink("loop_a", dir_ / "loop_b");
+    const std::string report = abnormal_end_report([] { open_byte_output(snapshot_unit, "loop_a"); });
+    EXPECT_NE(report.find(" Error " + std::to_string(ELOOP) + ":  "), std::string::npos) << report;
+    EXPECT_NE(report.find(" Unit:  10\n File:  loop_a\n"), std::string::npos) << report;
 }
 
 TEST_F(ByteOutput, OpeningAnotherFileClosesTheFirst) {
@@ -82,14 +110,13 @@ TEST_F(ByteOutput, FlushAllUnitsWritesTheBufferToTheFileThatTakesTheNameAtClosin
     open_snapshot();
     ASSERT_EQ(write_bytes(snapshot_unit, "abc", 3), 0);
     flush_all_units();
-    std::vector<fs::path> replacements;
-    for (const auto& entry : fs::directory_iterator(dir_))
-        if (entry.path().filename().string().starts_with(".out.mat.")) replacements.push_back(entry.path());
-    ASSERT_EQ(replacements.size(), 1u);
-    EXPECT_EQ(read_file(replacements[0]), "abc");
+    const std::vector<std::string> names = names_in_folder();
+    ASSERT_EQ(names.size(), 3u);
+    ASSERT_TRUE(names[0].starts_with(".out.mat.")) << names[0];
+    EXPECT_EQ(read_file(dir_ / names[0]), "abc");
     EXPECT_EQ(read_file(dir_ / "out.mat"), "older");
     EXPECT_EQ(snapshot_bytes(), "abc");
-    EXPECT_FALSE(fs::exists(replacements[0]));
+    EXPECT_EQ(names_in_folder(), (std::vector<std::string>{"master_error", "out.mat"}));
 }
 
 TEST_F(ByteOutput, AWriteThatFailsPartWayLeavesTheOlderFileAndNoTemporary) {
@@ -114,11 +141,21 @@ TEST_F(ByteOutput, AWriteThatFailsPartWayLeavesTheOlderFileAndNoTemporary) {
     EXPECT_TRUE(run.returned) << run.report;
     EXPECT_EQ(run.observed, "failed");
     EXPECT_EQ(read_file(dir_ / "out.mat"), "an older snapshot");
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"master_error", "out.mat"}));
+    EXPECT_EQ(names_in_folder(), (std::vector<std::string>{"master_error", "out.mat"}));
     EXPECT_EQ(error_lines(), std::vector<std::string>(2, error_line));
+}
+
+TEST_F(ByteOutput, AnAbnormalEndWhileWritingRemovesTheReplacement) {
+    write_file(dir_ / "out.mat", "an older snapshot");
+    const ChildRun run = run_in_child([] {
+        set_abnormal_end_observer(nullptr);
+        open_byte_output(snapshot_unit, "out.mat");
+        write_bytes(snapshot_unit, "abc", 3);
+        subscript_out_of_range(1, 0, "GR_L", vorn::SourceLocation::current());
+    });
+    EXPECT_EQ(run.signal, SIGABRT);
+    EXPECT_EQ(read_file(dir_ / "out.mat"), "an older snapshot");
+    EXPECT_EQ(names_in_folder(), (std::vector<std::string>{"master_error", "out.mat"}));
 }
 
 TEST_F(ByteOutput, DirectoryOrUnreachableFileEndsTheRun) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -99,6 +100,15 @@ protected:
         std::filesystem::remove(dir_ / "master_error");
         open_error_file();
         return lines;
+    }
+
+    // The names in the test's folder, sorted.
+    std::vector<std::string> names_in_folder() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
     }
 
     std::filesystem::path dir_;
