@@ -7,9 +7,10 @@
 //                            first line is written, which cuts it at its start
 //   unit 10  snapshot file   byte output (byte_output.hpp)
 //
-// File names are relative to the working directory.  Output units buffer their
-// characters in static buffers and write them in blocks; the order of
-// characters on a unit is always the order of the statements.  A failed write
+// File names are relative to the working directory; no file of the run takes
+// descriptor 0, 1 or 2, even when a standard stream is closed.  Output units
+// buffer their characters in static buffers and write them in blocks; the
+// order of characters on a unit is always the order of the statements.  A failed write
 // ends the run abnormally naming the WRITE statement, the unit and the file.
 #pragma once
 

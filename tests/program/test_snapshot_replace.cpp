@@ -123,8 +123,8 @@ TEST(SnapshotReplace, ARunPausedWhileAnotherOneWritesEndsWithItsOwnWholeFile) {
     fs::create_directory(out);
     fs::create_directory(work);
 
-    // The first run is stopped once its new file exists; a run that ends
-    // before that is tried again.
+    // The first run is stopped once its first block has reached its new
+    // file; a run that ends before that is tried again.
     bool paused = false;
     for (int attempt = 0; attempt < 5 && !paused; ++attempt) {
         fs::remove(work / "vorn_geometry.mat");
@@ -132,8 +132,11 @@ TEST(SnapshotReplace, ARunPausedWhileAnotherOneWritesEndsWithItsOwnWholeFile) {
         const pid_t run = start_program(work, out);
         const std::string replacement = ".vorn_geometry.mat." + std::to_string(run) + "-0";
         int status = 0;
-        while (!paused && waitpid(run, &status, WNOHANG) == 0)
-            if (fs::exists(work / replacement)) paused = kill(run, SIGSTOP) == 0;
+        while (!paused && waitpid(run, &status, WNOHANG) == 0) {
+            std::error_code absent;
+            const std::uintmax_t size = fs::file_size(work / replacement, absent);
+            if (!absent && size > 0) paused = kill(run, SIGSTOP) == 0;
+        }
         if (!paused) continue;
 
         write_file(work / "master_nml", second_config);
