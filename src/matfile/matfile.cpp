@@ -8,15 +8,11 @@
 
 #include "runtime/byte_output.hpp"
 #include "runtime/checked_array.hpp"
-#include "runtime/free_format.hpp"
 #include "runtime/source_location.hpp"
-#include "runtime/units.hpp"
 
 namespace vorn {
 
 namespace {
-
-constexpr std::string_view write_error = "Error in writing the output file.";
 
 // The order in which values are stored: the host's own, unless a test asks
 // for the other one.
@@ -48,23 +44,17 @@ bool stores_one_as(const unsigned char (&pattern)[4]) {
     return load<std::int32_t>(buffer) == 1;
 }
 
-// Hands `count` bytes to the byte output; every refused byte gets its line.
-void put(std::int32_t unit, const void* bytes, std::size_t count, std::string_view error_text) {
-    if (write_bytes(unit, bytes, count) == 0) return;
-    for (std::size_t k = 0; k < count; ++k) FreeLine(error_unit) << error_text;
-}
-
 // `count` elements in host order.
 template <class T>
 void put_elements(std::int32_t unit, const T* elements, std::size_t count, std::string_view error_text) {
     if (byte_order == std::endian::native) {
-        put(unit, elements, count * sizeof(T), error_text);
+        write_bytes_reporting(unit, elements, count * sizeof(T), error_text);
         return;
     }
     for (std::size_t k = 0; k < count; ++k) {
         unsigned char bytes[sizeof(T)];
         store(elements[k], bytes);
-        put(unit, bytes, sizeof bytes, error_text);
+        write_bytes_reporting(unit, bytes, sizeof bytes, error_text);
     }
 }
 
@@ -100,10 +90,10 @@ void put_header(std::int32_t unit, std::int32_t precision, std::int32_t type, st
                                    name_length + 1};
     unsigned char bytes[sizeof words];
     for (std::size_t k = 0; k < 5; ++k) store(words[k], bytes + 4 * k);
-    put(unit, bytes, sizeof bytes, write_error);
-    if (name_length > 0) put(unit, name, static_cast<std::size_t>(name_length), write_error);
+    write_bytes_reporting(unit, bytes, sizeof bytes, write_error_text);
+    if (name_length > 0) write_bytes_reporting(unit, name, static_cast<std::size_t>(name_length), write_error_text);
     const unsigned char nul = 0;
-    put(unit, &nul, 1, write_error);
+    write_bytes_reporting(unit, &nul, 1, write_error_text);
 }
 
 // The caller's array as the writers see it: the first extents are the
@@ -130,12 +120,12 @@ void save_matrix(std::int32_t unit, const T* matrix, std::int32_t ld, std::int32
     // Columns without skipped rows between them go out in one piece.
     if (rows == ld) {
         put_elements(unit, array.elements, static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns),
-                     write_error);
+                     write_error_text);
         return;
     }
     for (std::int32_t j = 1; j <= columns; ++j)
         put_elements(unit, array.elements + static_cast<std::ptrdiff_t>(j - 1) * ld, static_cast<std::size_t>(rows),
-                     write_error);
+                     write_error_text);
 }
 
 // The companion record "<name>_dim" and the main record of a
@@ -156,7 +146,7 @@ void save_3d(Array1<char, 80, "HEADER_NAME">& header_name, std::int32_t unit, co
     const std::int32_t extents[3] = {e1, e2, e3};
     put_header(unit, ElementKind<std::int32_t>::precision, ElementKind<std::int32_t>::type, 1, 3,
                header_name.data(), name_length + 4);
-    put_elements(unit, extents, std::size(extents), write_error);
+    put_elements(unit, extents, std::size(extents), write_error_text);
 
     // Formed in 64 bits; the record holds its low 32 bits.
     const auto rows = static_cast<std::int32_t>(static_cast<std::int64_t>(e1) * e2);

@@ -16,9 +16,10 @@
 // matrix[(j - 1) * ld + i - 1].  The name is passed with its length, which is
 // what is written (trailing blanks inside the length included); the caller
 // guarantees that the text holds that many characters.  The writers return
-// nothing: a failed byte gives one line on unit 7 (" Error in writing the
-// output file.", or the writer's own text for the elements of a
-// three-dimensional array) and writing goes on with the next byte.
+// nothing: refused bytes give a line on unit 7 (" Error in writing the output
+// file.", or the writer's own text for the elements of a three-dimensional
+// array), one for a run of refused bytes with the same text
+// (write_bytes_reporting), and writing goes on with the next byte.
 //
 //   saveit(snapshot_unit, &geo_flag, 1, 1, 1, "geo_flag", 8);   // 33 bytes
 #pragma once

@@ -1,10 +1,14 @@
 #include "runtime/abnormal_end.hpp"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <string>
 
+#include "runtime/byte_output.hpp"
 #include "runtime/checked_array.hpp"
 #include "runtime/units.hpp"
 
@@ -12,7 +16,7 @@ namespace vorn {
 
 namespace {
 
-AbnormalEndHook abnormal_end_hook = nullptr;
+AbnormalEndObserver abnormal_end_observer = nullptr;
 
 constexpr std::string_view banner = "****** vorn run-time system: the run ends abnormally ******";
 
@@ -39,9 +43,8 @@ char printable(char c) {
 }
 
 // The " Input:  " line and the marker line under the offending character.
-void append_input_lines(std::string& report, std::string_view line, int column) {
-    std::size_t offending = static_cast<std::size_t>(column);
-    if (offending > line.size()) offending = line.size();
+void append_input_lines(std::string& report, std::string_view line, std::size_t column) {
+    const std::size_t offending = std::min(column, line.size());
     std::size_t first = offending > 30 ? offending - 30 : 0;
     report += " Input:  ";
     for (char c : line.substr(first)) report += printable(c);
@@ -55,7 +58,8 @@ void append_input_lines(std::string& report, std::string_view line, int column) 
     flush_all_units(true);
     std::fputs(report.c_str(), stderr);
     std::fflush(stderr);
-    if (abnormal_end_hook != nullptr) abnormal_end_hook();
+    if (abnormal_end_observer != nullptr) abnormal_end_observer();
+    abandon_byte_output();
     std::signal(SIGABRT, SIG_DFL);
     std::abort();
 }
@@ -67,28 +71,45 @@ std::string report_start() {
     return report;
 }
 
+// The one builder of the I/O failure reports.  `error_line` is the line
+// after the banner; `input_line` is shown when `column` is set.
+[[noreturn]] void end_io(const IoStatement& failed, const std::string& error_line, std::string_view input_line = {},
+                         std::optional<std::size_t> column = std::nullopt) {
+    std::string report = report_start();
+    report += error_line;
+    report += '\n';
+    report += " Location:  the ";
+    report += statement_name(failed.statement);
+    report += " statement at line " + std::to_string(failed.where.line()) + " of \"";
+    report += base_name(failed.where.file_name());
+    report += "\"\n";
+    report += " Unit:  " + std::to_string(failed.unit) + "\n";
+    report += " File:  ";
+    report += failed.file;
+    report += '\n';
+    if (column) append_input_lines(report, input_line, *column);
+    end_abnormally(report);
+}
+
+std::string error_line(int error_number, std::string_view text) {
+    return " Error " + std::to_string(error_number) + ":  " + std::string(text);
+}
+
 }  // namespace
 
-void abnormal_end_io(const IoFailure& failure) {
-    std::string report = report_start();
-    if (failure.end_of_file) {
-        report += " End-of-file:  -1\n";
-    } else {
-        report += " Error " + std::to_string(failure.error_number) + ":  ";
-        report += failure.text;
-        report += '\n';
-    }
-    report += " Location:  the ";
-    report += statement_name(failure.statement);
-    report += " statement at line " + std::to_string(failure.where.line()) + " of \"";
-    report += base_name(failure.where.file_name());
-    report += "\"\n";
-    report += " Unit:  " + std::to_string(failure.unit) + "\n";
-    report += " File:  ";
-    report += failure.file;
-    report += '\n';
-    if (failure.input_column >= 0) append_input_lines(report, failure.input_line, failure.input_column);
-    end_abnormally(report);
+void abnormal_end_io(const IoStatement& failed, int error_number, std::string_view text) {
+    end_io(failed, error_line(error_number, text));
+}
+
+void abnormal_end_io(const IoStatement& failed, int system_error) {
+    end_io(failed, error_line(system_error, std::strerror(system_error)));
+}
+
+void abnormal_end_at_end_of_file(const IoStatement& failed) { end_io(failed, " End-of-file:  -1"); }
+
+void abnormal_end_in_input(const IoStatement& failed, int error_number, std::string_view text,
+                           std::string_view line, std::size_t column) {
+    end_io(failed, error_line(error_number, text), line, column);
 }
 
 void abnormal_end_message(std::string_view lines) {
@@ -112,6 +133,6 @@ void subscript_out_of_range(long subscript_number, long value, const char* array
     end_abnormally(report);
 }
 
-void set_abnormal_end_hook(AbnormalEndHook hook) { abnormal_end_hook = hook; }
+void set_abnormal_end_observer(AbnormalEndObserver observer) { abnormal_end_observer = observer; }
 
 }  // namespace vorn

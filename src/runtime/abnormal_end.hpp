@@ -20,6 +20,7 @@
 //   Subscript number <k> has value <v> in array '<NAME>'
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 #include "runtime/source_location.hpp"
@@ -28,31 +29,40 @@ namespace vorn {
 
 enum class Statement { open, read, rewind, close, write };
 
-// What an I/O failure report says.  `error_number` and `text` are unused for
-// an end of file.  `input_line` and `input_column` (0-based offset of the
-// offending character) are set only for a value that cannot be read.
-struct IoFailure {
-    Statement statement = Statement::read;
-    int unit = 0;
+// The I/O statement that failed: its kind, its unit and file, and its place
+// in the source.
+struct IoStatement {
+    Statement statement;
+    int unit;
     std::string_view file;
-    bool end_of_file = false;
-    int error_number = 0;
-    std::string_view text;
-    std::string_view input_line;
-    int input_column = -1;
-    SourceLocation where = SourceLocation::current();
+    SourceLocation where;
 };
 
-[[noreturn]] void abnormal_end_io(const IoFailure& failure);
+// The I/O failure reports, all built by one routine:
+// " Error <n>:  <text>" with a run-time error number and its text,
+[[noreturn]] void abnormal_end_io(const IoStatement& failed, int error_number, std::string_view text);
+// the same with a system error number and the system's text,
+[[noreturn]] void abnormal_end_io(const IoStatement& failed, int system_error);
+// " End-of-file:  -1",
+[[noreturn]] void abnormal_end_at_end_of_file(const IoStatement& failed);
+// and a value that cannot be read: the error line, then the " Input:  " line
+// and the "^" under the offending character (0-based `column` of `line`).
+[[noreturn]] void abnormal_end_in_input(const IoStatement& failed, int error_number, std::string_view text,
+                                        std::string_view line, std::size_t column);
 
 // Ends the run abnormally with the banner and the given text (one or more
 // lines without their final newline), for failures that are neither I/O nor
 // subscripts (a trapped floating-point exception).
 [[noreturn]] void abnormal_end_message(std::string_view lines);
 
-// A test or fuzzing harness may install a hook that runs after the report has
-// been written, in place of the abort.  The hook must not return (it throws).
-using AbnormalEndHook = void (*)();
-void set_abnormal_end_hook(AbnormalEndHook hook);
+// A test or fuzzing harness may observe an abnormal end.  The observer runs
+// after the units have been flushed and the report written, in the frame where
+// the end started (a destructor or the handler of a trapped exception alike),
+// so it must neither throw nor return into the run: a harness runs the work in
+// a forked child whose observer hands back what it saw and exits.  When the
+// observer returns, the abort follows as without one.  An unfinished snapshot
+// is removed only after the observer.
+using AbnormalEndObserver = void (*)();
+void set_abnormal_end_observer(AbnormalEndObserver observer);
 
 }  // namespace vorn

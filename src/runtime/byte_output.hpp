@@ -7,8 +7,16 @@
 //   byte_unit_negative      the unit number is negative
 //   byte_unit_not_connected the unit is not connected (no implicit opening)
 //   byte_unit_read_only     the unit is connected for reading only
-// Such a failure is found at once, so every refused byte gets its error line
-// from the caller.
+// Such a refusal is found at once; the writers report it through
+// write_bytes_reporting, which gives one error line for a run of refused bytes
+// with the same text rather than one per byte.
+//
+// A regular file is replaced whole or not at all: the bytes go to a new file
+// beside it (".<name>.<process>-<n>", in the folder of the file that a
+// symbolic link names), which takes the file's name only when the unit is
+// closed with every byte written, flushed to the disk and closed without
+// error; otherwise it is removed and an older file stays as it was.  A device
+// (such as /dev/null or /dev/full) is written directly.
 //
 // Bytes are gathered in a static buffer of `byte_block_size` bytes and written
 // in blocks, when the buffer is full, at closing and at every end of the run.
@@ -38,15 +46,18 @@ inline constexpr int byte_unit_read_only = 3;
 
 inline constexpr std::size_t byte_block_size = std::size_t{1} << 22;
 
+// The text of the error line of a byte or block that did not reach its file.
+inline constexpr std::string_view write_error_text = "Error in writing the output file.";
+
 // Connects `unit` to the file `file_name` (given without trailing blanks).
-// The opening tries reading and writing with creation, reading with creation,
-// reading, and writing with creation, and takes the first that succeeds; a
-// writable opening cuts an existing file to zero length, so no byte of an older,
-// longer file survives.  A file that can only be read is connected for reading
-// and every byte written to it is refused.  A directory of that name, or a file
-// that cannot be opened at all, ends the run abnormally naming the OPEN
-// statement, the unit and the file.  A unit already connected is closed first.
-// Clears the failure state.
+// Symbolic links are followed to the file they name.  A regular file, or a
+// file that does not exist yet, is written under a temporary name and
+// replaced at closing.  An existing file that may not be written is connected
+// for reading, as is a device that may only be read: every byte written to it
+// is refused.  A directory of that name, a folder where the new file cannot be
+// created, or a file that cannot be opened at all ends the run abnormally
+// naming the OPEN statement, the unit and the file.  A unit already connected
+// is closed first.  Clears the failure state.
 void open_byte_output(int unit, std::string_view file_name,
                       const SourceLocation& where = SourceLocation::current());
 
@@ -58,9 +69,17 @@ int write_byte(int unit, std::uint8_t byte);
 // them was refused (a refusal never depends on the byte).
 int write_bytes(int unit, const void* bytes, std::size_t count);
 
-// Writes out the buffered bytes and disconnects the unit, keeping the file.
-// A unit that is not connected is left as it is.  A failing close of the file
-// counts as a failed block (its last bytes may be lost).
+// The writers' one path for bytes and their failures: writes `count` bytes as
+// write_bytes does; refused bytes give the line " <error_text>" on unit 7,
+// once for a run of refused bytes with the same text (until a byte is
+// accepted, the text changes or a unit is opened).
+void write_bytes_reporting(int unit, const void* bytes, std::size_t count,
+                           std::string_view error_text = write_error_text);
+
+// Writes out the buffered bytes and disconnects the unit, keeping the file;
+// a replacement takes the file's name now, or is removed after a failure.
+// A unit that is not connected is left as it is.  A failing flush to the disk,
+// close or renaming counts as a failed block.
 void close_byte_output(int unit);
 
 // True when a byte was refused or a block failed since the last opening.
@@ -69,5 +88,9 @@ bool byte_output_failed();
 // Writes out the buffered bytes of the connected unit, reporting a failed
 // block on unit 7 unless `quiet` (used by flush_all_units).
 void flush_byte_output(bool quiet);
+
+// At an end of the run before the unit is closed: the unfinished replacement
+// is removed, so the older file stays as it was.
+void abandon_byte_output();
 
 }  // namespace vorn

@@ -86,32 +86,13 @@ private:
     }
 
     // --- Reports ------------------------------------------------------------
-    IoFailure failure() const {
-        IoFailure f;
-        f.statement = Statement::read;
-        f.unit = config_unit;
-        f.file = config_file_name;
-        f.where = where_;
-        return f;
-    }
-    [[noreturn]] void end_of_file() const {
-        IoFailure f = failure();
-        f.end_of_file = true;
-        abnormal_end_io(f);
-    }
+    IoStatement read_statement() const { return {Statement::read, config_unit, config_file_name, where_}; }
+    [[noreturn]] void end_of_file() const { abnormal_end_at_end_of_file(read_statement()); }
     [[noreturn]] void fail(int number, std::string_view text) const {
-        IoFailure f = failure();
-        f.error_number = number;
-        f.text = text;
-        abnormal_end_io(f);
+        abnormal_end_io(read_statement(), number, text);
     }
     [[noreturn]] void fail_at(int number, std::string_view text, std::size_t column) const {
-        IoFailure f = failure();
-        f.error_number = number;
-        f.text = text;
-        f.input_line = line_;
-        f.input_column = static_cast<int>(std::min<std::size_t>(column, line_.size()));
-        abnormal_end_io(f);
+        abnormal_end_in_input(read_statement(), number, text, line_, column);
     }
     [[noreturn]] void item_error() const { fail(error_item, "unexpected character in NAMELIST item"); }
     [[noreturn]] void value_error(const NamelistItem& item, std::size_t column) const {
@@ -135,41 +116,41 @@ private:
         }
     }
 
-    // Reads one item with its values.  Returns false at the end of the group.
-    bool read_item() {
+    // Skips blanks, comments and line ends: a line end counts as a blank.
+    // Stands at the next character of the group.
+    void skip_separators() {
         for (;;) {
             skip_blanks();
-            if (at_line_end()) {
-                if (!next_line()) end_of_file();
-                continue;
-            }
-            char c = here();
-            if (c == ',') {
-                ++pos_;
-                continue;
-            }
-            if (c == '!') {
-                pos_ = line_.size();
-                continue;
-            }
-            if (c == '/' || c == '&' || c == '$') return false;
-            if (!is_letter(c)) item_error();
-            break;
+            if (!at_line_end() && here() != '!') return;
+            if (!next_line()) end_of_file();
         }
-        std::size_t start = pos_;
-        while (!at_line_end() && is_name_char(here())) ++pos_;
-        const NamelistItem& item = find_item(line_.substr(start, pos_ - start));
-        std::int32_t first = read_subscript(item);
-        skip_blanks();
-        if (at_line_end() || here() != '=') item_error();
-        ++pos_;
-        return read_values(item, first);
     }
 
-    const NamelistItem& find_item(std::string_view name) const {
+    // Reads one item with its values.  Returns false at the end of the group.
+    bool read_item() {
+        skip_separators();
+        while (here() == ',') {
+            ++pos_;
+            skip_separators();
+        }
+        const char c = here();
+        if (c == '/' || c == '&' || c == '$') return false;
+        if (!is_letter(c)) item_error();
+        std::size_t start = pos_;
+        while (!at_line_end() && is_name_char(here())) ++pos_;
+        const NamelistItem* item = item_named(line_.substr(start, pos_ - start));
+        if (item == nullptr) fail(error_unknown_name, "variable not in NAMELIST group");
+        std::int32_t first = read_subscript(*item);
+        skip_separators();
+        if (here() != '=') item_error();
+        ++pos_;
+        return read_values(*item, first);
+    }
+
+    const NamelistItem* item_named(std::string_view name) const {
         for (const NamelistItem& item : items_)
-            if (same_name(name, item.name)) return item;
-        fail(error_unknown_name, "variable not in NAMELIST group");
+            if (same_name(name, item.name)) return &item;
+        return nullptr;
     }
 
     // The element an item's values start at: 1, or the subscript NAME(i).
@@ -195,13 +176,16 @@ private:
         return static_cast<std::int32_t>(value);
     }
 
-    // Whether the name-like word at the position is followed by "(" or "=",
-    // which makes it the next item's name rather than a value.
+    // Whether the name-like word at the position is the next item's name
+    // rather than a value: followed by "(" or "=" on its line, or a name of
+    // the group that ends its line (its "=" comes on a following line).
     bool next_is_name() const {
-        std::size_t p = pos_;
-        while (p < line_.size() && is_name_char(line_[p])) ++p;
+        std::size_t end = pos_;
+        while (end < line_.size() && is_name_char(line_[end])) ++end;
+        std::size_t p = end;
         while (p < line_.size() && is_blank(line_[p])) ++p;
-        return p < line_.size() && (line_[p] == '=' || line_[p] == '(');
+        if (p < line_.size() && (line_[p] == '=' || line_[p] == '(')) return true;
+        return (p == line_.size() || line_[p] == '!') && item_named(line_.substr(pos_, end - pos_)) != nullptr;
     }
 
     // --- Values -------------------------------------------------------------
@@ -211,16 +195,8 @@ private:
         bool any = false;
         bool after_comma = true;  // a comma before the first value is a null value
         for (;;) {
-            skip_blanks();
-            if (at_line_end()) {
-                if (!next_line()) end_of_file();
-                continue;
-            }
+            skip_separators();
             char c = here();
-            if (c == '!') {
-                pos_ = line_.size();
-                continue;
-            }
             if (c == ',') {
                 if (after_comma) value_error(item, pos_);
                 after_comma = true;

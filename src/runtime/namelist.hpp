@@ -8,9 +8,10 @@
 // "$END"); the rest of that line is ignored.
 //
 // Items are NAME = values or NAME(i) = values, the name matched in any case
-// and followed on its own line by the subscript or "=".  Values are separated
-// by blanks, tabs, commas or line ends; "!" starts a comment that runs to the
-// end of the line; r*value stands for r copies of the value.  A scalar takes
+// and followed on its own line by the subscript.  Names and values are
+// separated by blanks, tabs, commas or line ends (a line end counts as a
+// blank, also between a name and its "="); "!" starts a comment that runs to
+// the end of the line; r*value stands for r copies of the value.  A scalar takes
 // one value; an array item takes its values from element 1, or from element i
 // when written NAME(i), and elements after the last value keep theirs.  Items
 // that the group does not name keep their values.
@@ -24,8 +25,7 @@
 // A carriage return that ends a line belongs to the line end.
 //
 // Every failure ends the run abnormally with the READ report on unit 1
-// (abnormal_end_io, so a harness hook can catch it; the reader keeps no state
-// of its own between reads, so an abandoned read leaves nothing behind):
+// (abnormal_end.hpp; the reader keeps no state of its own between reads):
 //   End-of-file  the group is not in the file, or the file ends inside it
 //   1092  a name that the group does not declare
 //   1090  a character that cannot stand where a name, "(", "=" or a subscript

@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "runtime/abnormal_end.hpp"
+#include "runtime/byte_output.hpp"
 #include "runtime/free_format.hpp"
 #include "runtime/units.hpp"
 
@@ -67,6 +68,7 @@ void write_closing_note() {
 
 [[noreturn]] void end_run(int status) {
     flush_all_units();
+    abandon_byte_output();
     close_unit(config_unit);
     close_unit(error_unit);
     write_closing_note();

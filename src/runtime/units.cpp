@@ -26,28 +26,21 @@ struct ConfigInput {
 
 void (*unit_flushers[4])(bool) = {};
 
-[[noreturn]] void fail(Statement statement, int unit, std::string_view file, int error_number,
-                       const SourceLocation& where) {
-    IoFailure failure;
-    failure.statement = statement;
-    failure.unit = unit;
-    failure.file = file;
-    failure.error_number = error_number;
-    failure.text = std::strerror(error_number);
-    failure.where = where;
-    abnormal_end_io(failure);
-}
+constexpr int unit_not_connected = 5001;
+constexpr std::string_view unit_not_connected_text = "unit is not connected";
 
-[[noreturn]] void fail_with(Statement statement, int unit, std::string_view file, int error_number,
-                            std::string_view text, const SourceLocation& where) {
-    IoFailure failure;
-    failure.statement = statement;
-    failure.unit = unit;
-    failure.file = file;
-    failure.error_number = error_number;
-    failure.text = text;
-    failure.where = where;
-    abnormal_end_io(failure);
+// Descriptors 0, 1 and 2 stay with the standard streams: one that is closed
+// is held by a read-only /dev/null, so no file of the run takes its place and
+// a write there still fails as on a closed stream.
+void hold_standard_descriptors() {
+    static bool held = false;
+    if (held) return;
+    held = true;
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
+        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+            int placeholder = ::open("/dev/null", O_RDONLY);
+            if (placeholder >= 0 && placeholder != fd) ::close(placeholder);
+        }
 }
 
 }  // namespace
@@ -88,12 +81,13 @@ bool TextUnit::write_out(int& error) {
 
 void TextUnit::flush(const SourceLocation& where) {
     if (used_ == 0) return;
+    const IoStatement write{Statement::write, unit_, file_name_, where};
     if (fd_ < 0) {
         used_ = 0;
-        fail_with(Statement::write, unit_, file_name_, 5001, "unit is not connected", where);
+        abnormal_end_io(write, unit_not_connected, unit_not_connected_text);
     }
     int error;
-    if (!write_out(error)) fail(Statement::write, unit_, file_name_, error, where);
+    if (!write_out(error)) abnormal_end_io(write, error);
 }
 
 void TextUnit::flush_quietly() {
@@ -115,7 +109,7 @@ void TextUnit::close(const SourceLocation& where) {
     if (fd_ > STDERR_FILENO && ::close(fd_) != 0) {
         int error = errno;
         fd_ = -1;
-        fail(Statement::close, unit_, file_name_, error, where);
+        abnormal_end_io({Statement::close, unit_, file_name_, where}, error);
     }
     fd_ = -1;
 }
@@ -123,26 +117,30 @@ void TextUnit::close(const SourceLocation& where) {
 TextUnit& text_unit(int unit, const SourceLocation& where) {
     if (unit == output_unit) return standard_output;
     if (unit == error_unit && error_file.connected()) return error_file;
-    fail_with(Statement::write, unit, unit == error_unit ? error_file_name : std::string_view(), 5001,
-              "unit is not connected", where);
+    abnormal_end_io({Statement::write, unit, unit == error_unit ? error_file_name : std::string_view(), where},
+                    unit_not_connected, unit_not_connected_text);
+}
+
+int open_descriptor(const char* path, int flags, mode_t mode) {
+    hold_standard_descriptors();
+    return ::open(path, flags | O_CLOEXEC, mode);
 }
 
 void open_config_file(const SourceLocation& where) {
     const std::string name(config_file_name);
+    const IoStatement open{Statement::open, config_unit, config_file_name, where};
     struct stat link_status;
     struct stat target_status;
     bool exists = lstat(name.c_str(), &link_status) == 0;
-    if (!exists) fail_with(Statement::open, config_unit, config_file_name, 1018, "can't find 'old' file", where);
+    if (!exists) abnormal_end_io(open, 1018, "can't find 'old' file");
     if (stat(name.c_str(), &target_status) != 0) {
         if (S_ISLNK(link_status.st_mode) && errno == ENOENT)
-            fail_with(Statement::open, config_unit, config_file_name, 1149,
-                      "status is 'OLD' and the file is a dangling symbolic link", where);
-        fail(Statement::open, config_unit, config_file_name, errno, where);
+            abnormal_end_io(open, 1149, "status is 'OLD' and the file is a dangling symbolic link");
+        abnormal_end_io(open, errno);
     }
-    if (S_ISDIR(target_status.st_mode))
-        fail_with(Statement::open, config_unit, config_file_name, 1148, "attempting to open a directory", where);
-    int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) fail(Statement::open, config_unit, config_file_name, errno, where);
+    if (S_ISDIR(target_status.st_mode)) abnormal_end_io(open, 1148, "attempting to open a directory");
+    int fd = open_descriptor(name.c_str(), O_RDONLY);
+    if (fd < 0) abnormal_end_io(open, errno);
     // Opening the connected unit again (a harness that reads file after file)
     // replaces its file rather than leaking the descriptor.
     if (config.fd >= 0) ::close(config.fd);
@@ -153,8 +151,8 @@ void open_config_file(const SourceLocation& where) {
 
 void open_error_file(const SourceLocation& where) {
     const std::string name(error_file_name);
-    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) fail(Statement::open, error_unit, error_file_name, errno, where);
+    int fd = open_descriptor(name.c_str(), O_WRONLY | O_CREAT);
+    if (fd < 0) abnormal_end_io({Statement::open, error_unit, error_file_name, where}, errno);
     error_file.connect(fd, error_file_name, true);
 }
 
@@ -168,7 +166,7 @@ bool read_config_line(std::string& line, const SourceLocation& where) {
             ssize_t n;
             do n = ::read(config.fd, config.block, sizeof config.block);
             while (n < 0 && errno == EINTR);
-            if (n < 0) fail(Statement::read, config_unit, config_file_name, errno, where);
+            if (n < 0) abnormal_end_io({Statement::read, config_unit, config_file_name, where}, errno);
             if (n == 0) {
                 config.at_end = true;
                 return any;
@@ -192,7 +190,7 @@ bool read_config_line(std::string& line, const SourceLocation& where) {
 
 void rewind_config_file(const SourceLocation& where) {
     if (config.fd >= 0 && lseek(config.fd, 0, SEEK_SET) < 0)
-        fail(Statement::rewind, config_unit, config_file_name, errno, where);
+        abnormal_end_io({Statement::rewind, config_unit, config_file_name, where}, errno);
     config.size = config.next = 0;
     config.at_end = false;
 }
@@ -201,7 +199,7 @@ void close_unit(int unit, const SourceLocation& where) {
     if (unit == config_unit) {
         if (config.fd >= 0 && ::close(config.fd) != 0) {
             config.fd = -1;
-            fail(Statement::close, config_unit, config_file_name, errno, where);
+            abnormal_end_io({Statement::close, config_unit, config_file_name, where}, errno);
         }
         config.fd = -1;
         return;

@@ -7,15 +7,17 @@
 //                            first line is written, which cuts it at its start
 //   unit 10  snapshot file   byte output (byte_output.hpp)
 //
-// File names are relative to the working directory.  Output units buffer their
-// characters in static buffers and write them in blocks; the order of
-// characters on a unit is always the order of the statements.  A failed write
+// File names are relative to the working directory; no file of the run takes
+// descriptor 0, 1 or 2, even when a standard stream is closed.  Output units
+// buffer their characters in static buffers and write them in blocks; the
+// order of characters on a unit is always the order of the statements.  A failed write
 // ends the run abnormally naming the WRITE statement, the unit and the file.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 
 #include "runtime/source_location.hpp"
 
@@ -84,6 +86,12 @@ void open_config_file(const SourceLocation& where = SourceLocation::current());
 // Opens unit 7 on "master_error": created when absent, old text kept until the
 // first line is written.
 void open_error_file(const SourceLocation& where = SourceLocation::current());
+
+// Opens a file for the run (close-on-exec, `mode` for a file it creates).
+// No file of the run takes descriptor 0, 1 or 2: a standard stream that is
+// closed keeps its descriptor, held read-only, so that writing there fails as
+// before.  Returns the descriptor, or -1 with errno set.
+int open_descriptor(const char* path, int flags, mode_t mode = 0666);
 
 // Reads the next line of unit 1 without its newline.  Returns false at the end
 // of the file.  `where` is the READ statement that a failure report names.

@@ -8,7 +8,6 @@
 #include "geometry/records.hpp"
 #include "matfile/matfile.hpp"
 #include "runtime/byte_output.hpp"
-#include "runtime/free_format.hpp"
 #include "runtime/units.hpp"
 #include "snapshot/mat_variables.hpp"
 
@@ -124,10 +123,7 @@ constexpr Corner round_corners[4] = {{false, false}, {true, false}, {true, true}
 
 // One column of "agrid" to the snapshot file, in memory order.
 void write_agrid_column(const double* column, std::size_t count) {
-    const std::size_t bytes = count * sizeof(double);
-    // A refusal never depends on the byte: either all went out or none.
-    if (write_bytes(snapshot_unit, column, bytes) == 0) return;
-    for (std::size_t k = 0; k < bytes; ++k) FreeLine(error_unit) << "snap_geo: Error in writing the output file.";
+    write_bytes_reporting(snapshot_unit, column, count * sizeof(double), "snap_geo: Error in writing the output file.");
 }
 
 // Variable 142: the header, then the corners of each voxel, computed one voxel

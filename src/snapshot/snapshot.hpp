@@ -54,10 +54,12 @@ void init_snap_shot(std::string_view user_spec, std::int32_t count, std::span<co
 // above the blank; otherwise (empty, blanks and NULs, a control character
 // first) the default name is used.  Prints " Writing using file <name>" on
 // standard output, opens unit 10, writes the preamble and the sections, and
-// closes the unit.
+// closes the unit.  An older file of that name gives way only to a complete
+// snapshot (byte_output.hpp).
 void snap_shot(std::string_view filename);
 
-// True when every byte of the last snapshot reached its file.
+// True when every byte of the last snapshot reached its file, which then
+// holds it under its name.
 bool snap_shot_written();
 
 // label (without trailing blanks), "_", YYYYMMDD, "_", HHMMSS, ".mat" for the

@@ -6,28 +6,31 @@
 // are read through the program's own item tables: NML_IO_FLAGS, rewind,
 // NML_GR_INPUT, rewind, NML_GR_P_TRANS (init_p_trans, which also rewinds and
 // builds the knot tables).  The first two reads run with the traps on, as in
-// the program.  An abnormal end (a bad value, a missing group, a knot count
-// beyond the tables) is an expected outcome; the caller installs the hook
-// that throws AbnormalEnd.
+// the program.  The reads run in a forked child (support/child_run.hpp), so an
+// abnormal end (a bad value, a missing group, a knot count beyond the tables)
+// is an expected outcome wherever it starts, and a crash is told apart from it.
 #pragma once
 
 #include <cfenv>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "geometry/init_geometry.hpp"
 #include "geometry/records.hpp"
 #include "geometry/stretching.hpp"
 #include "runtime/abnormal_end.hpp"
 #include "runtime/units.hpp"
+#include "../support/child_run.hpp"
 
 namespace vorn::config_reads {
 
-struct AbnormalEnd {};
-[[noreturn]] inline void throw_abnormal_end() { throw AbnormalEnd{}; }
-
 struct Outcome {
     bool ended_abnormally = false;
+    // Neither an abnormal end nor the end of the reads: a crash, whose report
+    // is in `report`.
+    bool crashed = false;
+    std::string report;
     // Faults: the reads left an exception flag of the closing note raised,
     // or stored past an item (into the knot tables above GR_N_CONTROL).
     bool flags_left = false;
@@ -61,46 +64,55 @@ inline bool knot_tables_untouched_above_count() {
 
 // The two reads that the program makes with the traps on.
 inline void read_trapped_groups() {
-    struct Traps {
-        Traps() {
-            std::feclearexcept(FE_ALL_EXCEPT);
-            feenableexcept(FE_DIVBYZERO | FE_OVERFLOW | FE_INVALID);
-        }
-        ~Traps() { fedisableexcept(FE_ALL_EXCEPT); }
-    } traps;
+    std::feclearexcept(FE_ALL_EXCEPT);
+    feenableexcept(FE_DIVBYZERO | FE_OVERFLOW | FE_INVALID);
     read_io_flags();
     rewind_config_file();
     read_gr_input();
     rewind_config_file();
+    fedisableexcept(FE_ALL_EXCEPT);
 }
 
+// The counted flags as the trapped reads left them, once they are over.
+inline int flags_after_reads = -1;
+
 // Reads the three groups from "master_nml" in the working directory into
-// records that start zeroed, as the run's do.
-inline Outcome read_config_groups() {
+// records that start zeroed, as the run's do; in the child.
+inline void read_groups_here() {
     cmn_io_flags = {};
     cmn_gr_input = {};
     cmn_gr_p_trans = {};
     mark_knot_tables();
-    Outcome outcome;
+    flags_after_reads = -1;
     open_config_file();
-    try {
-        read_trapped_groups();
-    } catch (const AbnormalEnd&) {
-        outcome.ended_abnormally = true;
-    }
-    outcome.flags_left = std::fetestexcept(counted_flags) != 0;
+    read_trapped_groups();
+    flags_after_reads = std::fetestexcept(counted_flags);
     // The knot tables are arithmetic on whatever was read, where the program
     // traps on a zero or a NaN: no concern of the reader.
-    if (!outcome.ended_abnormally) {
-        try {
-            init_p_trans();
-        } catch (const AbnormalEnd&) {
-            outcome.ended_abnormally = true;
-        }
-    }
-    outcome.stored_past_items = !knot_tables_untouched_above_count();
-    close_unit(config_unit);
+    init_p_trans();
+}
+
+// What the child saw at its end: "F" for flags left by the reads, "S" for a
+// store past an item, then a newline.
+inline std::string faults_seen() {
+    const int flags = flags_after_reads >= 0 ? flags_after_reads : std::fetestexcept(counted_flags);
+    std::string faults;
+    if (flags != 0) faults += 'F';
+    if (!knot_tables_untouched_above_count()) faults += 'S';
+    return faults + '\n';
+}
+
+inline Outcome outcome_of(const testing::ChildRun& run) {
+    Outcome outcome;
+    outcome.ended_abnormally = run.ended_abnormally;
+    outcome.crashed = !run.ended_abnormally && !run.returned;
+    outcome.report = run.report;
+    const std::string faults = run.observed.substr(0, run.observed.find('\n'));
+    outcome.flags_left = faults.find('F') != std::string::npos;
+    outcome.stored_past_items = faults.find('S') != std::string::npos;
     return outcome;
 }
+
+inline Outcome read_config_groups() { return outcome_of(testing::run_in_child(read_groups_here, faults_seen)); }
 
 }  // namespace vorn::config_reads

@@ -2,25 +2,32 @@
 //
 // Each input becomes the file "master_nml" in a private working folder and is
 // read as the program reads it (config_reads.hpp): the three groups through
-// the program's own item tables, rewinding between them.  An abnormal end of
-// the reader is an expected outcome: the abnormal-end hook throws and the
-// harness goes on with the next input.  What the harness reports as a crash
-// is what must never happen: a sanitizer report, a hang, a trap while a value
-// is read, exception flags left behind by the reads, or a store past an item.
+// the program's own item tables, rewinding between them, in a forked child.
+// An abnormal end of the reader is an expected outcome, wherever it starts.
+// What the harness reports as a crash is what must never happen: a sanitizer
+// report, a hang, a trap while a value is read, exception flags left behind
+// by the reads, or a store past an item.
+//
+// The child's coverage counters come back with its outcome and are added to
+// this process's, where libFuzzer reads them, so the search is guided as if
+// the reads had run here.
 //
 // The reports of the expected abnormal ends go to standard error; run with
 // -close_fd_mask=2 (bench/fuzz.sh does) to keep them out of libFuzzer's
 // output, which then goes to a copy of the original standard error together
 // with the sanitizer reports.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
+#include <span>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 
 #include "config_reads.hpp"
-#include "runtime/abnormal_end.hpp"
+#include "coverage_counters.hpp"
 
 namespace {
 
@@ -43,6 +50,20 @@ void write_config(const std::uint8_t* data, std::size_t size) {
     ::close(fd);
 }
 
+// In the child: its faults, then its counters.
+std::string faults_and_counters() {
+    const std::span<std::uint8_t> counters = vorn::fuzzing::coverage_counters();
+    return vorn::config_reads::faults_seen() + std::string(counters.begin(), counters.end());
+}
+
+// In this process: the child's counters, which started from this process's
+// (cleared before each input), replace them.
+void take_counters(const std::string& observed) {
+    const std::span<std::uint8_t> counters = vorn::fuzzing::coverage_counters();
+    const std::string_view seen = std::string_view(observed).substr(observed.find('\n') + 1);
+    if (seen.size() == counters.size()) std::copy(seen.begin(), seen.end(), counters.begin());
+}
+
 void remove_work_folder() {
     std::string config = std::string(work_folder) + "/master_nml";
     ::unlink(config.c_str());
@@ -51,20 +72,30 @@ void remove_work_folder() {
 
 }  // namespace
 
+// Each input forks this process: a small quarantine of freed memory keeps it
+// small, and the fork fast.
+extern "C" const char* __asan_default_options() { return "quarantine_size_mb=16"; }
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     home_folder = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     work_folder = mkdtemp(work_folder_in_memory);
     if (work_folder == nullptr) work_folder = mkdtemp(work_folder_on_disk);
     if (home_folder < 0 || work_folder == nullptr) std::abort();
     std::atexit(remove_work_folder);
-    vorn::set_abnormal_end_hook(vorn::config_reads::throw_abnormal_end);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (chdir(work_folder) != 0) std::abort();
     write_config(data, size);
-    const vorn::config_reads::Outcome outcome = vorn::config_reads::read_config_groups();
+    const vorn::testing::ChildRun run =
+        vorn::testing::run_in_child(vorn::config_reads::read_groups_here, faults_and_counters);
+    take_counters(run.observed);
+    const vorn::config_reads::Outcome outcome = vorn::config_reads::outcome_of(run);
+    if (outcome.crashed) {
+        ::write(STDERR_FILENO, outcome.report.data(), outcome.report.size());
+        __builtin_trap();
+    }
     if (outcome.flags_left || outcome.stored_past_items) __builtin_trap();
     if (fchdir(home_folder) != 0) std::abort();
     return 0;

@@ -1,5 +1,7 @@
 // The byte output of unit 10: results, buffering in blocks, the opening
 // rules and the failures found when a block is written.
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,7 +56,7 @@ TEST_F(ByteOutput, RefusalCodes) {
     EXPECT_TRUE(error_lines().empty());
 }
 
-TEST_F(ByteOutput, OpeningCutsAnOlderLongerFile) {
+TEST_F(ByteOutput, AnOlderLongerFileIsReplacedWhole) {
     write_file(dir_ / "vorn_geometry.mat", std::string(5000, 'o'));
     open_snapshot("vorn_geometry.mat");
     ASSERT_EQ(write_bytes(snapshot_unit, "new", 3), 0);
@@ -63,6 +65,35 @@ TEST_F(ByteOutput, OpeningCutsAnOlderLongerFile) {
     // Opened again with nothing written: empty, not the old text.
     open_snapshot("vorn_geometry.mat");
     EXPECT_EQ(snapshot_bytes("vorn_geometry.mat"), "");
+}
+
+TEST_F(ByteOutput, TheReplacementKeepsTheModeOfTheOlderFile) {
+    write_file(dir_ / "kept.mat", "older");
+    fs::permissions(dir_ / "kept.mat", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    open_snapshot("kept.mat");
+    EXPECT_EQ(snapshot_bytes("kept.mat"), "");
+    EXPECT_EQ(fs::status(dir_ / "kept.mat").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST_F(ByteOutput, LinksAreFollowedToTheFileTheyName) {
+    // A link to a link to a file that does not exist yet: the file is created
+    // where the last link points, in the folder of that link.
+    fs::create_directories(dir_ / "a" / "b");
+    fs::create_symlink("a/first", dir_ / "out.mat");
+    fs::create_symlink("b/new.mat", dir_ / "a" / "first");
+    open_snapshot("out.mat");
+    ASSERT_EQ(write_bytes(snapshot_unit, "abc", 3), 0);
+    close_byte_output(snapshot_unit);
+    EXPECT_EQ(read_file(dir_ / "a" / "b" / "new.mat"), "abc");
+    EXPECT_TRUE(fs::is_symlink(dir_ / "out.mat"));
+    EXPECT_TRUE(fs::is_symlink(dir_ / "a" / "first"));
+
+    fs::create_symlink("loop_b", dir_ / "loop_a");
+    fs::create_symlink("loop_a", dir_ / "loop_b");
+    const std::string report = abnormal_end_report([] { open_byte_output(snapshot_unit, "loop_a"); });
+    EXPECT_NE(report.find(" Error " + std::to_string(ELOOP) + ":  "), std::string::npos) << report;
+    EXPECT_NE(report.find(" Unit:  10\n File:  loop_a\n"), std::string::npos) << report;
 }
 
 TEST_F(ByteOutput, OpeningAnotherFileClosesTheFirst) {
@@ -74,12 +105,57 @@ TEST_F(ByteOutput, OpeningAnotherFileClosesTheFirst) {
     EXPECT_EQ(snapshot_bytes("second.mat"), "two");
 }
 
-TEST_F(ByteOutput, FlushAllUnitsWritesTheBuffer) {
+TEST_F(ByteOutput, FlushAllUnitsWritesTheBufferToTheFileThatTakesTheNameAtClosing) {
+    write_file(dir_ / "out.mat", "older");
     open_snapshot();
     ASSERT_EQ(write_bytes(snapshot_unit, "abc", 3), 0);
-    EXPECT_EQ(read_file(dir_ / "out.mat"), "");
     flush_all_units();
-    EXPECT_EQ(read_file(dir_ / "out.mat"), "abc");
+    const std::vector<std::string> names = names_in_folder();
+    ASSERT_EQ(names.size(), 3u);
+    ASSERT_TRUE(names[0].starts_with(".out.mat.")) << names[0];
+    EXPECT_EQ(read_file(dir_ / names[0]), "abc");
+    EXPECT_EQ(read_file(dir_ / "out.mat"), "older");
+    EXPECT_EQ(snapshot_bytes(), "abc");
+    EXPECT_EQ(names_in_folder(), (std::vector<std::string>{"master_error", "out.mat"}));
+}
+
+TEST_F(ByteOutput, AWriteThatFailsPartWayLeavesTheOlderFileAndNoTemporary) {
+    write_file(dir_ / "out.mat", "an older snapshot");
+    const ChildRun run = run_in_child(
+        [] {
+            // The file may not grow beyond a block and a half: the second
+            // block fails part-way, the third fails whole.
+            const rlim_t size = byte_block_size * 3 / 2;
+            const rlimit limit = {size, size};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            std::signal(SIGXFSZ, SIG_IGN);
+            open_byte_output(snapshot_unit, "out.mat");
+            const std::string data(3 * byte_block_size, 'n');
+            write_bytes(snapshot_unit, data.data(), data.size());
+            close_byte_output(snapshot_unit);
+        },
+        [] {
+            flush_all_units();
+            return std::string(byte_output_failed() ? "failed" : "written");
+        });
+    EXPECT_TRUE(run.returned) << run.report;
+    EXPECT_EQ(run.observed, "failed");
+    EXPECT_EQ(read_file(dir_ / "out.mat"), "an older snapshot");
+    EXPECT_EQ(names_in_folder(), (std::vector<std::string>{"master_error", "out.mat"}));
+    EXPECT_EQ(error_lines(), std::vector<std::string>(2, error_line));
+}
+
+TEST_F(ByteOutput, AnAbnormalEndWhileWritingRemovesTheReplacement) {
+    write_file(dir_ / "out.mat", "an older snapshot");
+    const ChildRun run = run_in_child([] {
+        set_abnormal_end_observer(nullptr);
+        open_byte_output(snapshot_unit, "out.mat");
+        write_bytes(snapshot_unit, "abc", 3);
+        subscript_out_of_range(1, 0, "GR_L", vorn::SourceLocation::current());
+    });
+    EXPECT_EQ(run.signal, SIGABRT);
+    EXPECT_EQ(read_file(dir_ / "out.mat"), "an older snapshot");
+    EXPECT_EQ(names_in_folder(), (std::vector<std::string>{"master_error", "out.mat"}));
 }
 
 TEST_F(ByteOutput, DirectoryOrUnreachableFileEndsTheRun) {
@@ -111,7 +187,8 @@ TEST_F(ByteOutput, FileThatCannotBeWrittenIsOpenedForReading) {
     saveit(snapshot_unit, &geo_flag, 1, 1, 1, "geo_flag", 8);
     close_byte_output(snapshot_unit);
     EXPECT_TRUE(byte_output_failed());
-    EXPECT_EQ(error_lines(), std::vector<std::string>(33, error_line));
+    // One line for the whole run of refused bytes.
+    EXPECT_EQ(error_lines(), std::vector<std::string>(1, error_line));
 }
 
 TEST_F(ByteOutput, FailedBlockGivesOneLineEach) {
@@ -136,10 +213,15 @@ TEST_F(ByteOutput, FailedBlockGivesOneLineEach) {
 
 TEST_F(ByteOutput, AbnormalEndWritesTheBlockWithoutReporting) {
     fs::create_symlink("/dev/full", dir_ / "full.mat");
-    open_snapshot("full.mat");
-    ASSERT_EQ(write_bytes(snapshot_unit, "abc", 3), 0);
-    abnormal_end_report([] { subscript_out_of_range(1, 0, "GR_L", vorn::SourceLocation::current()); });
-    EXPECT_TRUE(byte_output_failed());
+    const ChildRun run = run_in_child(
+        [] {
+            open_byte_output(snapshot_unit, "full.mat");
+            write_bytes(snapshot_unit, "abc", 3);
+            subscript_out_of_range(1, 0, "GR_L", vorn::SourceLocation::current());
+        },
+        [] { return std::string(byte_output_failed() ? "failed" : "written"); });
+    EXPECT_TRUE(run.ended_abnormally);
+    EXPECT_EQ(run.observed, "failed");
     EXPECT_TRUE(error_lines().empty());
 }
 

@@ -160,16 +160,16 @@ TEST_F(MatrixWriters, RowsBeyondTheLeadingDimensionEndTheRun) {
     }
 }
 
-TEST_F(MatrixWriters, UnconnectedUnitGivesOneLinePerByteAndTheRunGoesOn) {
+TEST_F(MatrixWriters, UnconnectedUnitGivesOneLineForItsRefusedBytesAndTheRunGoesOn) {
     const std::int32_t geo_flag = 1;
     saveit(11, &geo_flag, 1, 1, 1, "geo_flag", 8);
     EXPECT_TRUE(byte_output_failed());
-    std::vector<std::string> lines = error_lines();
-    EXPECT_EQ(lines, std::vector<std::string>(33, error_line));
+    EXPECT_EQ(error_lines(), std::vector<std::string>(1, error_line));
 
     const char text[3] = {'a', 'b', 'c'};
     savest(-10, text, 1, 1, 3, "t", 1);  // a negative unit is refused as well
-    EXPECT_EQ(error_lines().size(), 20u + 2u + 3u);
+    saveit(11, &geo_flag, 1, 1, 1, "geo_flag", 8);
+    EXPECT_TRUE(error_lines().empty()) << "still the same run of refused bytes";
 
     // A unit opened afterwards takes the bytes again.
     open_snapshot();
@@ -184,7 +184,7 @@ TEST_F(MatrixWriters, ClosedUnitRefusesEveryByte) {
     close_byte_output(snapshot_unit);
     const double value = 2.0;
     savemt(snapshot_unit, &value, 1, 1, 1, "e_t_c", 5);
-    EXPECT_EQ(error_lines().size(), 20u + 5u + 1u + 8u);
+    EXPECT_EQ(error_lines(), std::vector<std::string>(1, error_line));
     EXPECT_EQ(read_file(dir_ / "out.mat"), "");
 }
 

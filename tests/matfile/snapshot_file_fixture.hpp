@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -14,9 +15,9 @@
 #include <vector>
 
 #include "matfile/matfile.hpp"
-#include "runtime/abnormal_end.hpp"
 #include "runtime/byte_output.hpp"
 #include "runtime/units.hpp"
+#include "support/child_run.hpp"
 #include "support/test_support.hpp"
 
 namespace vorn::testing {
@@ -81,7 +82,6 @@ protected:
         close_byte_output(snapshot_unit);
         close_unit(error_unit);
         set_byte_order_for_testing(std::endian::native);
-        set_abnormal_end_hook(nullptr);
         std::filesystem::current_path(home_);
     }
 
@@ -102,29 +102,28 @@ protected:
         return lines;
     }
 
+    // The names in the test's folder, sorted.
+    std::vector<std::string> names_in_folder() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
     std::filesystem::path dir_;
 
 private:
     std::filesystem::path home_;
 };
 
-struct AbnormalEnd {};
-
-// Runs `action`, which must end the run abnormally, and returns the report
-// written on standard error.
+// Runs `action`, which must end the run abnormally, in a child process and
+// returns the report written on standard error.  What the child wrote to its
+// files before the end is there for the caller to read.
 inline std::string abnormal_end_report(const std::function<void()>& action) {
-    set_abnormal_end_hook([] { throw AbnormalEnd{}; });
-    ::testing::internal::CaptureStderr();
-    bool ended = false;
-    try {
-        action();
-    } catch (const AbnormalEnd&) {
-        ended = true;
-    }
-    std::string report = ::testing::internal::GetCapturedStderr();
-    set_abnormal_end_hook(nullptr);
-    EXPECT_TRUE(ended) << "the run went on";
-    return report;
+    const ChildRun run = run_in_child(action);
+    EXPECT_TRUE(run.ended_abnormally) << "the run went on, or the child died by signal " << run.signal;
+    return run.report;
 }
 
 }  // namespace vorn::testing

@@ -1,0 +1,213 @@
+// The built program replacing "vorn_geometry.mat": whole or not at all.  A
+// write that fails part-way, a run paused while another one writes in the
+// same folder, a name that is a link to a file or to a device, and an older
+// snapshot that may not be written.  An older snapshot survives every failure
+// byte for byte, no temporary file is left behind, and a failure writes a
+// handful of lines on "master_error".
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <string>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "support/geometry_setup.hpp"
+#include "support/test_support.hpp"
+
+namespace vorn::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string write_error_line = " Error in writing the output file.";
+
+// The names in a folder, sorted.
+std::vector<std::string> names_in(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+const std::vector<std::string> run_files = {"master_error", "master_nml", "vorn_geometry.mat"};
+
+// The snapshot that `config` gives, from a run of its own.
+std::string snapshot_of(const std::string& config, const std::string& name) {
+    const fs::path dir = scratch_dir("snapshot_replace_reference_" + name);
+    write_file(dir / "master_nml", config);
+    const RunResult run = run_program(dir);
+    EXPECT_EQ(run.exit_status, 0) << run.err;
+    return read_file(dir / "vorn_geometry.mat");
+}
+
+// Starts the program in `dir`, its output in `out_dir`; with a limit, no file
+// of the run may grow beyond `file_size_limit` bytes (a write there fails).
+pid_t start_program(const fs::path& dir, const fs::path& out_dir, rlim_t file_size_limit = RLIM_INFINITY) {
+    const std::string out = (out_dir / "run.out").string();
+    const std::string err = (out_dir / "run.err").string();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(126);
+        dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
+        dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
+        dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
+        const rlimit limit = {file_size_limit, file_size_limit};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::signal(SIGXFSZ, SIG_IGN);
+        execl(VORN_PROGRAM, VORN_PROGRAM, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+int exit_status_of(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A 3 MB memory file system on `dir` where this process may mount one, as
+// the root user may; unmounted at the end of the test.
+class SmallDisk {
+public:
+    explicit SmallDisk(const fs::path& dir) : dir_(dir) {
+        mounted_ = mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=3m") == 0;
+    }
+    ~SmallDisk() {
+        if (mounted_) umount2(dir_.c_str(), MNT_DETACH);
+    }
+    bool mounted() const { return mounted_; }
+
+private:
+    fs::path dir_;
+    bool mounted_;
+};
+
+TEST(SnapshotReplace, AWriteThatFailsPartWayLeavesTheOlderSnapshotAndNoTemporary) {
+    const fs::path dir = scratch_dir("snapshot_replace_full_disk");
+    const fs::path disk = dir / "disk";
+    fs::create_directory(disk);
+    // Where no file system may be mounted, a limit on the file size makes the
+    // write fail at the same point.
+    SmallDisk small_disk(disk);
+    const rlim_t limit = small_disk.mounted() ? RLIM_INFINITY : 3 << 20;
+
+    const std::string older = snapshot_of(test_config("single_longitude_geographic"), "older");
+    write_file(disk / "vorn_geometry.mat", older);
+    write_file(disk / "master_nml", example_config());
+    const int status = exit_status_of(start_program(disk, dir, limit));
+
+    EXPECT_EQ(status, 1) << read_file(dir / "run.err");
+    EXPECT_TRUE(read_file(disk / "vorn_geometry.mat") == older) << "the older snapshot changed";
+    EXPECT_EQ(names_in(disk), run_files);
+    const std::vector<std::string> errors = split_lines(read_file(disk / "master_error"));
+    ASSERT_FALSE(errors.empty());
+    EXPECT_LE(errors.size(), 4u);
+    for (const std::string& line : errors) EXPECT_EQ(line, write_error_line);
+}
+
+TEST(SnapshotReplace, ARunPausedWhileAnotherOneWritesEndsWithItsOwnWholeFile) {
+    const std::string first_config = example_config();
+    const std::string second_config = test_config("single_longitude_geographic");
+    const std::string first = snapshot_of(first_config, "first");
+    const std::string second = snapshot_of(second_config, "second");
+    const fs::path dir = scratch_dir("snapshot_replace_two_runs");
+    const fs::path out = dir / "output";
+    const fs::path work = dir / "work";
+    fs::create_directory(out);
+    fs::create_directory(work);
+
+    // The first run is stopped once its first block has reached its new
+    // file; a run that ends before that is tried again.
+    bool paused = false;
+    for (int attempt = 0; attempt < 5 && !paused; ++attempt) {
+        fs::remove(work / "vorn_geometry.mat");
+        write_file(work / "master_nml", first_config);
+        const pid_t run = start_program(work, out);
+        const std::string replacement = ".vorn_geometry.mat." + std::to_string(run) + "-0";
+        int status = 0;
+        while (!paused && waitpid(run, &status, WNOHANG) == 0) {
+            std::error_code absent;
+            const std::uintmax_t size = fs::file_size(work / replacement, absent);
+            if (!absent && size > 0) paused = kill(run, SIGSTOP) == 0;
+        }
+        if (!paused) continue;
+
+        write_file(work / "master_nml", second_config);
+        const RunResult second_run = run_program(work);
+        EXPECT_EQ(second_run.exit_status, 0) << second_run.err;
+        EXPECT_TRUE(read_file(work / "vorn_geometry.mat") == second) << "not the second run's snapshot";
+
+        kill(run, SIGCONT);
+        EXPECT_EQ(exit_status_of(run), 0) << read_file(out / "run.err");
+        EXPECT_TRUE(read_file(work / "vorn_geometry.mat") == first) << "not the first run's snapshot";
+        EXPECT_EQ(names_in(work), run_files);
+    }
+    EXPECT_TRUE(paused) << "the first run always ended before it could be paused";
+}
+
+TEST(SnapshotReplace, ANameThatLinksToAFileReplacesThatFile) {
+    const fs::path dir = scratch_dir("snapshot_replace_link");
+    fs::create_directory(dir / "store");
+    write_file(dir / "store" / "older.mat", "an older snapshot");
+    fs::create_symlink("store/older.mat", dir / "vorn_geometry.mat");
+    write_file(dir / "master_nml", test_config("single_longitude_geographic"));
+
+    const RunResult run = run_program(dir);
+    EXPECT_EQ(run.exit_status, 0) << run.err;
+    EXPECT_TRUE(fs::is_symlink(dir / "vorn_geometry.mat"));
+    EXPECT_TRUE(read_file(dir / "store" / "older.mat") ==
+                snapshot_of(test_config("single_longitude_geographic"), "linked"));
+    EXPECT_EQ(names_in(dir / "store"), std::vector<std::string>{"older.mat"});
+    EXPECT_EQ(names_in(dir), (std::vector<std::string>{"master_error", "master_nml", "store", "vorn_geometry.mat"}));
+}
+
+TEST(SnapshotReplace, ANameThatLinksToADeviceIsWrittenDirectly) {
+    const fs::path dir = scratch_dir("snapshot_replace_device");
+    fs::create_symlink("/dev/null", dir / "vorn_geometry.mat");
+    write_file(dir / "master_nml", test_config("single_longitude_geographic"));
+
+    const RunResult run = run_program(dir);
+    EXPECT_EQ(run.exit_status, 0) << run.err;
+    EXPECT_EQ(fs::read_symlink(dir / "vorn_geometry.mat"), "/dev/null");
+    EXPECT_EQ(names_in(dir), run_files);
+    EXPECT_EQ(read_file(dir / "master_error"), "");
+}
+
+// An older snapshot that this process may not write: a read-only file, or for
+// the root user, who may write any such file, a file of the kernel that
+// refuses every writer.
+fs::path unwritable_snapshot(const fs::path& dir) {
+    if (geteuid() == 0) {
+        fs::create_symlink("/sys/kernel/notes", dir / "vorn_geometry.mat");
+        return "/sys/kernel/notes";
+    }
+    write_file(dir / "vorn_geometry.mat", "an older snapshot");
+    fs::permissions(dir / "vorn_geometry.mat", fs::perms::owner_read | fs::perms::group_read);
+    return dir / "vorn_geometry.mat";
+}
+
+TEST(SnapshotReplace, AnOlderSnapshotThatMayNotBeWrittenIsAFailureWithAFewErrorLines) {
+    const fs::path dir = scratch_dir("snapshot_replace_read_only");
+    const fs::path older = unwritable_snapshot(dir);
+    const std::string older_bytes = read_file(older);
+    write_file(dir / "master_nml", example_config());
+
+    const RunResult run = run_program(dir);
+    EXPECT_EQ(run.exit_status, 1) << run.err;
+    EXPECT_TRUE(read_file(older) == older_bytes);
+    EXPECT_EQ(names_in(dir), run_files);
+    // One line for each run of refused bytes with the same text, not one per byte.
+    EXPECT_EQ(split_lines(read_file(dir / "master_error")),
+              (std::vector<std::string>{write_error_line, " saveit_3d:Error in writing the output file.",
+                                        write_error_line, " snap_geo: Error in writing the output file."}));
+}
+
+}  // namespace
+}  // namespace vorn::testing
