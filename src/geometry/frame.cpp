@@ -2,18 +2,13 @@
 
 #include <cmath>
 
+#include "geometry/constants.hpp"
 #include "geometry/records.hpp"
 #include "runtime/checked_array.hpp"
 
 namespace vorn {
 
 namespace {
-
-// |cos(lat)| at or below this puts a point on the axis.
-constexpr double pole_tolerance = 1.0e-6;
-// Below this |lat| (deg) cos(lat) exceeds 1.7e-3, far above the tolerance, so
-// the cosine of the pole test need not be computed.
-constexpr double clear_of_pole_latitude = 89.9;
 
 using Basis = Array2<double, 3, 3, "BASIS">;
 using Vector3 = Array1<double, 3, "VECTOR">;
@@ -98,9 +93,8 @@ void multiply(const Matrix& m, const Vector3& x, Vector3& y, bool transposed) {
 }  // namespace
 
 void set_mag(std::int32_t mag_type) {
-    static const double pole_latitude = 79.98;    // deg, geographic
-    static const double pole_longitude = -70.91;  // deg, geographic
-    static const Array1<double, 3, "ECCENTRIC_SHIFT"> eccentric_shift = {{-391800.0, 257600.0, 178900.0}};  // m
+    static const Array1<double, 3, "ECCENTRIC_SHIFT"> eccentric_shift = {
+        {eccentric_shift_x, eccentric_shift_y, eccentric_shift_z}};
 
     DDipole& frame = d_dipole;
     frame.d_mag_type = mag_type;

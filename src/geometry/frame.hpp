@@ -28,10 +28,6 @@
 
 namespace vorn {
 
-// Degrees to radians and back, as the transforms multiply.
-inline constexpr double deg_to_rad = 0.017453292519943295;
-inline constexpr double rad_to_deg = 57.29577951308232;
-
 // Fills d_dipole: 1 the geographic frame (identity, no shift); 2 the centred
 // dipole with its axis at geographic latitude 79.98, longitude -70.91;
 // 3 the same dipole with its centre at (-391800.0, 257600.0, 178900.0) m; any

@@ -18,12 +18,6 @@ namespace vorn {
 namespace {
 
 constexpr double re = earth_radius;
-// 1.1 Re, the reference radius of the equatorial and mid-latitude steps, as
-// the product rounds in double arithmetic.
-constexpr double r_ref = 7008320.000000001;
-constexpr double count_tolerance = 1.0e-5;
-constexpr double polar_line_mlat = 89.5;   // deg: the boundary line of a polar grid
-constexpr double max_line_mlat = 89.95;    // deg: highest high-latitude line at mrad_4hlp
 
 // The integer part of a count quotient (truncation).  Quotients beyond the
 // range of any grid saturate at +-2^28, so that the sums and doublings of the
@@ -256,11 +250,6 @@ void create_grid_q(const double& midlat_pmax, const double& midlat_mlat_max, con
                    const double& global_mlat_max) {
     GrGrid& g = gr_grid;
     const CmnGrInput& in = cmn_gr_input;
-    // Re / (1.04 Re) and Re / (1.1 Re) as the program holds them.
-    constexpr double eq_ratio = 0.9615384615384616;
-    constexpr double ref_ratio = 0.909090909090909;
-    // |dq/dr| per metre at 1.1 Re on the equator, without its latitude factor.
-    constexpr double dq_dr_ref = ((re * re) / ((r_ref * r_ref) * r_ref)) * 2.0;
 
     // The top of the mid-latitude stretches: the foot of the last
     // mid-latitude line on the lower boundary.

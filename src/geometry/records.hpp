@@ -13,28 +13,10 @@
 
 #include <cstdint>
 
+#include "geometry/constants.hpp"
 #include "runtime/checked_array.hpp"
 
 namespace vorn {
-
-// Earth radius of the whole grid construction (m).
-inline constexpr double earth_radius = 6371200.0;
-
-// Capacities.
-inline constexpr int max_voxel = 100000;           // most voxels a grid may have
-inline constexpr int voxel_slots = max_voxel + 1;  // slots of every per-voxel array
-inline constexpr int null_voxel = 100001;          // "no voxel" in neighbours and face pairs
-inline constexpr int max_p_faces = 110000;
-inline constexpr int max_q_faces = 110000;
-inline constexpr int max_l_faces = 120000;
-inline constexpr int max_boundary = 100000;        // entries of each boundary list
-inline constexpr int max_grid_l = 100;             // l values
-inline constexpr int max_grid_p = 100;             // p values
-inline constexpr int max_grid_q = 200;             // q values (at most 199 are used)
-inline constexpr int max_cells_p = 99;
-inline constexpr int max_cells_q = 199;
-inline constexpr int max_cells_l = 99;
-inline constexpr int max_knots = 100;              // stretching knots and namelist arrays
 
 // Group NML_IO_FLAGS: ten output switches, in the group's order.
 struct CmnIoFlags {
