@@ -1,6 +1,8 @@
 #include "geometry/frame.hpp"
 
 #include <cmath>
+#include <cstddef>
+#include <span>
 
 #include "geometry/constants.hpp"
 #include "geometry/records.hpp"
@@ -80,6 +82,24 @@ void local_basis(double lat, double lon, Basis& basis) {
     basis(3, 3) = 0.0;
 }
 
+// Elements 1 .. n of every array of a point or vector set, each checked
+// against its array's extent.
+struct Points {
+    std::size_t count;
+    std::span<double> radius, latitude, longitude, x, y, z;
+    Points(const PointSet& set, std::int32_t n)
+        : count(n > 0 ? static_cast<std::size_t>(n) : 0), radius(set.radius.first(n)),
+          latitude(set.latitude.first(n)), longitude(set.longitude.first(n)), x(set.x.first(n)),
+          y(set.y.first(n)), z(set.z.first(n)) {}
+};
+
+struct Vectors {
+    std::span<double> radial, northward, eastward, x, y, z;
+    Vectors(const VectorSet& set, std::int32_t n)
+        : radial(set.radial.first(n)), northward(set.northward.first(n)), eastward(set.eastward.first(n)),
+          x(set.x.first(n)), y(set.y.first(n)), z(set.z.first(n)) {}
+};
+
 // y = m x, or y = m^T x; each component summed from 0.0 in index order.
 template <class Matrix>
 void multiply(const Matrix& m, const Vector3& x, Vector3& y, bool transposed) {
@@ -123,68 +143,77 @@ void set_mag(std::int32_t mag_type) {
         for (int i = 1; i <= 3; ++i) frame.d_shift(i) = eccentric_shift(i);
 }
 
-void mag2geo_pts(double* mrad, double* mlat, double* mlon, double* mx, double* my, double* mz,
-                 double* grad, double* glat, double* glon, double* gx, double* gy, double* gz, std::int32_t n) {
+PointSet single_point(Point& point) {
+    auto one = [](double& value) { return ArraySpan<double>(std::span<double>(&value, 1), "POINT"); };
+    return {one(point.radius), one(point.latitude), one(point.longitude), one(point.x), one(point.y), one(point.z)};
+}
+
+void mag2geo_pts(const PointSet& magnetic, const PointSet& geographic, std::int32_t n) {
+    const Points m(magnetic, n);
+    const Points g(geographic, n);
     const auto rotate = d_dipole.d_rotate;
     const auto shift = d_dipole.d_shift;
-    for (int k = 0; k < n; ++k) {
-        complete_input(mrad[k], mlat[k], mlon[k], mx[k], my[k], mz[k]);
-        const double m1 = mx[k];
-        const double m2 = my[k];
-        const double m3 = mz[k];
+    for (std::size_t k = 0; k < m.count; ++k) {
+        complete_input(m.radius[k], m.latitude[k], m.longitude[k], m.x[k], m.y[k], m.z[k]);
+        const double m1 = m.x[k];
+        const double m2 = m.y[k];
+        const double m3 = m.z[k];
         const double g1 = ((rotate(1, 1) * m1 + rotate(1, 2) * m2) + rotate(1, 3) * m3) + shift(1);
         const double g2 = ((rotate(2, 1) * m1 + rotate(2, 2) * m2) + rotate(2, 3) * m3) + shift(2);
         const double g3 = ((rotate(3, 1) * m1 + rotate(3, 2) * m2) + rotate(3, 3) * m3) + shift(3);
-        store_converted(g1, g2, g3, grad[k], glat[k], glon[k], gx[k], gy[k], gz[k]);
+        store_converted(g1, g2, g3, g.radius[k], g.latitude[k], g.longitude[k], g.x[k], g.y[k], g.z[k]);
     }
 }
 
-void geo2mag_pts(double* grad, double* glat, double* glon, double* gx, double* gy, double* gz,
-                 double* mrad, double* mlat, double* mlon, double* mx, double* my, double* mz, std::int32_t n) {
+void geo2mag_pts(const PointSet& geographic, const PointSet& magnetic, std::int32_t n) {
+    const Points g(geographic, n);
+    const Points m(magnetic, n);
     const auto rotate = d_dipole.d_rotate;
     const auto shift = d_dipole.d_shift;
-    for (int k = 0; k < n; ++k) {
-        complete_input(grad[k], glat[k], glon[k], gx[k], gy[k], gz[k]);
-        const double d1 = gx[k] - shift(1);
-        const double d2 = gy[k] - shift(2);
-        const double d3 = gz[k] - shift(3);
+    for (std::size_t k = 0; k < g.count; ++k) {
+        complete_input(g.radius[k], g.latitude[k], g.longitude[k], g.x[k], g.y[k], g.z[k]);
+        const double d1 = g.x[k] - shift(1);
+        const double d2 = g.y[k] - shift(2);
+        const double d3 = g.z[k] - shift(3);
         const double m1 = (rotate(1, 1) * d1 + rotate(2, 1) * d2) + rotate(3, 1) * d3;
         const double m2 = (rotate(1, 2) * d1 + rotate(2, 2) * d2) + rotate(3, 2) * d3;
         const double m3 = (rotate(1, 3) * d1 + rotate(2, 3) * d2) + rotate(3, 3) * d3;
-        store_converted(m1, m2, m3, mrad[k], mlat[k], mlon[k], mx[k], my[k], mz[k]);
+        store_converted(m1, m2, m3, m.radius[k], m.latitude[k], m.longitude[k], m.x[k], m.y[k], m.z[k]);
     }
 }
 
-void mag2geo_dir(double* mrad, double* mlat, double* mlon, double* v_rad, double* v_lat, double* v_lon,
-                 double* mx, double* my, double* mz, double* v_x, double* v_y, double* v_z,
-                 double* grad, double* glat, double* glon, double* vg_rad, double* vg_lat, double* vg_lon,
-                 double* gx, double* gy, double* gz, double* vg_x, double* vg_y, double* vg_z, std::int32_t n) {
-    mag2geo_pts(mrad, mlat, mlon, mx, my, mz, grad, glat, glon, gx, gy, gz, n);
+void mag2geo_dir(const PointSet& magnetic, const VectorSet& magnetic_vector, const PointSet& geographic,
+                 const VectorSet& geographic_vector, std::int32_t n) {
+    mag2geo_pts(magnetic, geographic, n);
+    const Points m(magnetic, n);
+    const Points g(geographic, n);
+    const Vectors mv(magnetic_vector, n);
+    const Vectors gv(geographic_vector, n);
     const auto rotate = d_dipole.d_rotate;
-    Basis magnetic;
-    Basis geographic;
+    Basis magnetic_basis;
+    Basis geographic_basis;
     Vector3 magnetic_local;
     Vector3 magnetic_cartesian;
     Vector3 geographic_cartesian;
     Vector3 geographic_local;
-    for (int k = 0; k < n; ++k) {
-        local_basis(mlat[k], mlon[k], magnetic);
-        local_basis(glat[k], glon[k], geographic);
-        magnetic_local(1) = v_rad[k];
-        magnetic_local(2) = v_lat[k];
-        magnetic_local(3) = v_lon[k];
-        multiply(magnetic, magnetic_local, magnetic_cartesian, false);
+    for (std::size_t k = 0; k < m.count; ++k) {
+        local_basis(m.latitude[k], m.longitude[k], magnetic_basis);
+        local_basis(g.latitude[k], g.longitude[k], geographic_basis);
+        magnetic_local(1) = mv.radial[k];
+        magnetic_local(2) = mv.northward[k];
+        magnetic_local(3) = mv.eastward[k];
+        multiply(magnetic_basis, magnetic_local, magnetic_cartesian, false);
         multiply(rotate, magnetic_cartesian, geographic_cartesian, false);
-        multiply(geographic, geographic_cartesian, geographic_local, true);
-        v_x[k] = magnetic_cartesian(1);
-        v_y[k] = magnetic_cartesian(2);
-        v_z[k] = magnetic_cartesian(3);
-        vg_x[k] = geographic_cartesian(1);
-        vg_y[k] = geographic_cartesian(2);
-        vg_z[k] = geographic_cartesian(3);
-        vg_rad[k] = geographic_local(1);
-        vg_lat[k] = geographic_local(2);
-        vg_lon[k] = geographic_local(3);
+        multiply(geographic_basis, geographic_cartesian, geographic_local, true);
+        mv.x[k] = magnetic_cartesian(1);
+        mv.y[k] = magnetic_cartesian(2);
+        mv.z[k] = magnetic_cartesian(3);
+        gv.x[k] = geographic_cartesian(1);
+        gv.y[k] = geographic_cartesian(2);
+        gv.z[k] = geographic_cartesian(3);
+        gv.radial[k] = geographic_local(1);
+        gv.northward[k] = geographic_local(2);
+        gv.eastward[k] = geographic_local(3);
     }
 }
 

@@ -66,9 +66,10 @@ double p_of(double r, double lat) {
 }  // namespace
 
 double geographic_radius(double mrad, double mlat, double mlon) {
-    double mx, my, mz, grad, glat, glon, gx, gy, gz;
-    mag2geo_pts(&mrad, &mlat, &mlon, &mx, &my, &mz, &grad, &glat, &glon, &gx, &gy, &gz, 1);
-    return grad;
+    Point magnetic{mrad, mlat, mlon, 0.0, 0.0, 0.0};
+    Point geographic;
+    mag2geo_pts(single_point(magnetic), single_point(geographic), 1);
+    return geographic.radius;
 }
 
 void create_grid() {
@@ -164,12 +165,11 @@ void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_
     midlat_mlat_max = 0.0;
     for (std::int32_t i = 1; i <= nl; ++i) {
         for (const double glat_sign : {1.0, -1.0}) {
-            double grad_probe = in.GR_I_GALT_HIBDRY + re;
-            double glat = glat_sign * in.GR_I_GLAT_MLTRANS;
-            double glon = g.gr_l(i);
-            double gx, gy, gz, mrad, mlat, mlon, mx, my, mz;
-            geo2mag_pts(&grad_probe, &glat, &glon, &gx, &gy, &gz, &mrad, &mlat, &mlon, &mx, &my, &mz, 1);
-            const double p = p_of(mrad, mlat);
+            Point probe{in.GR_I_GALT_HIBDRY + re, glat_sign * in.GR_I_GLAT_MLTRANS, g.gr_l(i), 0.0, 0.0, 0.0};
+            Point magnetic;
+            geo2mag_pts(single_point(probe), single_point(magnetic), 1);
+            const double mlat = magnetic.latitude;
+            const double p = p_of(magnetic.radius, mlat);
             if (p > midlat_pmax) midlat_pmax = p;
             if (mlat > midlat_mlat_max) midlat_mlat_max = mlat;
         }

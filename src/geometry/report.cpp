@@ -183,9 +183,8 @@ void write_grid_nodes() {
         for (std::int32_t k = 1; k <= nodes; ++k) node.mlon(k) = l;
         // r > 0 (a field line's radius): mag2geo_pts reads the spherical
         // triple and leaves it as it is for the next l value.
-        mag2geo_pts(node.r.data(), node.mlat.data(), node.mlon.data(), node.mx.data(), node.my.data(),
-                    node.mz.data(), node.grad.data(), node.glat.data(), node.glon.data(), node.gx.data(),
-                    node.gy.data(), node.gz.data(), nodes);
+        mag2geo_pts({node.r, node.mlat, node.mlon, node.mx, node.my, node.mz},
+                    {node.grad, node.glat, node.glon, node.gx, node.gy, node.gz}, nodes);
         for (std::int32_t ip = 1; ip <= np; ++ip) {
             for (std::int32_t iq = 1; iq <= nq; ++iq) {
                 const std::int32_t k = (ip - 1) * nq + iq;
@@ -233,8 +232,7 @@ void write_voxel_corners() {
             mlon(k) = v.g_v_m_longitude(i);
         }
         pq2polar(p.data(), q.data(), mrad.data(), mlat.data(), 4);
-        mag2geo_pts(mrad.data(), mlat.data(), mlon.data(), amx.data(), amy.data(), amz.data(), grad.data(),
-                    glat.data(), glon.data(), gx.data(), gy.data(), gz.data(), 4);
+        mag2geo_pts({mrad, mlat, mlon, amx, amy, amz}, {grad, glat, glon, gx, gy, gz}, 4);
         FixedRecord record(output_unit, corner_format);
         record << tag() << "agrid" << i;
         for (int k = 1; k <= 4; ++k) record << amx(k) << amy(k) << amz(k);

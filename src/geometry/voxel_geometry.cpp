@@ -50,9 +50,8 @@ void set_voxel_metric() {
     CmnGVoxel& v = cmn_g_voxel;
     const std::int32_t n = v.g_v_dimension;
     pq2polar(v.g_v_m_p.data(), v.g_v_m_q.data(), v.g_v_m_radius.data(), v.g_v_m_latitude.data(), n);
-    mag2geo_pts(v.g_v_m_radius.data(), v.g_v_m_latitude.data(), v.g_v_m_longitude.data(), v.g_v_m_x.data(),
-                v.g_v_m_y.data(), v.g_v_m_z.data(), v.g_v_g_radius.data(), v.g_v_g_latitude.data(),
-                v.g_v_g_longitude.data(), v.g_v_g_x.data(), v.g_v_g_y.data(), v.g_v_g_z.data(), n);
+    mag2geo_pts({v.g_v_m_radius, v.g_v_m_latitude, v.g_v_m_longitude, v.g_v_m_x, v.g_v_m_y, v.g_v_m_z},
+                {v.g_v_g_radius, v.g_v_g_latitude, v.g_v_g_longitude, v.g_v_g_x, v.g_v_g_y, v.g_v_g_z}, n);
     pql_scale(v.g_v_m_radius.data(), v.g_v_m_latitude.data(), v.g_v_m_longitude.data(), v.g_v_scale_p.data(),
               v.g_v_scale_q.data(), v.g_v_scale_l.data(), n);
     for (int k = 1; k <= n; ++k) {
@@ -66,16 +65,16 @@ void set_voxel_metric() {
 void set_face_metric(const FaceMetric& kind) {
     const FaceArrays& f = face_arrays(kind.kind);
     const std::int32_t n = f.dim;
-    pq2polar(f.m_p.data(), f.m_q.data(), f.m_radius.data(), f.m_latitude.data(), n);
-    kind.normal(f.m_radius.data(), f.m_latitude.data(), f.m_longitude.data(), f.nml_m_rad.data(),
-                f.nml_m_lat.data(), f.nml_m_lon.data(), n);
-    mag2geo_dir(f.m_radius.data(), f.m_latitude.data(), f.m_longitude.data(), f.nml_m_rad.data(),
-                f.nml_m_lat.data(), f.nml_m_lon.data(), f.m_x.data(), f.m_y.data(), f.m_z.data(),
-                f.nml_m_x.data(), f.nml_m_y.data(), f.nml_m_z.data(), f.g_radius.data(), f.g_latitude.data(),
-                f.g_longitude.data(), f.nml_g_rad.data(), f.nml_g_lat.data(), f.nml_g_lon.data(), f.g_x.data(),
-                f.g_y.data(), f.g_z.data(), f.nml_g_x.data(), f.nml_g_y.data(), f.nml_g_z.data(), n);
-    pql_scale(f.m_radius.data(), f.m_latitude.data(), f.m_longitude.data(), f.scale_p.data(), f.scale_q.data(),
-              f.scale_l.data(), n);
+    pq2polar(f.m_p.first(n).data(), f.m_q.first(n).data(), f.m_radius.first(n).data(),
+             f.m_latitude.first(n).data(), n);
+    kind.normal(f.m_radius.first(n).data(), f.m_latitude.first(n).data(), f.m_longitude.first(n).data(),
+                f.nml_m_rad.first(n).data(), f.nml_m_lat.first(n).data(), f.nml_m_lon.first(n).data(), n);
+    mag2geo_dir({f.m_radius, f.m_latitude, f.m_longitude, f.m_x, f.m_y, f.m_z},
+                {f.nml_m_rad, f.nml_m_lat, f.nml_m_lon, f.nml_m_x, f.nml_m_y, f.nml_m_z},
+                {f.g_radius, f.g_latitude, f.g_longitude, f.g_x, f.g_y, f.g_z},
+                {f.nml_g_rad, f.nml_g_lat, f.nml_g_lon, f.nml_g_x, f.nml_g_y, f.nml_g_z}, n);
+    pql_scale(f.m_radius.first(n).data(), f.m_latitude.first(n).data(), f.m_longitude.first(n).data(),
+              f.scale_p.first(n).data(), f.scale_q.first(n).data(), f.scale_l.first(n).data(), n);
     const RealRef& first = f.*kind.first_scale;
     const RealRef& second = f.*kind.second_scale;
     for (int k = 1; k <= n; ++k) f.area(k) = f.area(k) * first(k) * second(k);

@@ -23,27 +23,6 @@ namespace vorn {
 // kind p lies across the p axis).
 enum class Axis { p, q, l };
 
-// One array of a record seen through its element type alone, so that arrays of
-// different records fit in one table.  Indexing stays checked and names the
-// array in the subscript report.
-template <class T>
-class ArrayRef {
-public:
-    template <int N, ArrayName Name>
-    ArrayRef(Array1<T, N, Name>& array) : first_(array.data()), extent_(N), name_(Array1<T, N, Name>::name()) {}
-
-    T& operator()(int i, const SourceLocation& where = SourceLocation::current()) const {
-        detail::check_subscript(1, i, extent_, name_, where);
-        return first_[i - 1];
-    }
-    T* data() const { return first_; }
-
-private:
-    T* first_;
-    int extent_;
-    const char* name_;
-};
-
 // The voxel pair array (2, N) of a face record, seen the same way.
 class PairRef {
 public:
@@ -63,7 +42,7 @@ private:
     const char* name_;
 };
 
-using RealRef = ArrayRef<double>;
+using RealRef = ArraySpan<double>;
 
 // The members of one face record (cmn_g_face_p, _q or _l) without their prefix.
 struct FaceArrays {

@@ -35,9 +35,9 @@ constexpr int above_shell = -2;
 struct Side {
     Axis axis;                          // the index that steps to the facing cell; the face kind
     int step;                           // -1 the low side, +1 the high side
-    ArrayRef<std::int32_t> face;        // the voxel's face on this side
-    ArrayRef<std::int32_t> facing_face; // the facing voxel's face on the other side
-    ArrayRef<std::int32_t> neighbor;
+    ArraySpan<std::int32_t> face;        // the voxel's face on this side
+    ArraySpan<std::int32_t> facing_face; // the facing voxel's face on the other side
+    ArraySpan<std::int32_t> neighbor;
     Beyond beyond;
     List at_edge;          // the side lies on the grid's edge
     List inactive_inside;  // the facing cell inside the grid is no voxel
@@ -101,7 +101,7 @@ Facing facing_cell(const Side& side, const Cell& cell) {
 
 void append(List list, int facing_status, int v) {
     CmnGVoxel& x = cmn_g_voxel;
-    auto push = [v](std::int32_t& count, ArrayRef<std::int32_t> entries) {
+    auto push = [v](std::int32_t& count, ArraySpan<std::int32_t> entries) {
         count += 1;
         entries(count) = v;
     };

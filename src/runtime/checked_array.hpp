@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <span>
+#include <type_traits>
 
 #include "runtime/source_location.hpp"
 
@@ -53,6 +55,40 @@ struct Array1 {
     T* data() { return elements; }
     const T* data() const { return elements; }
     static constexpr const char* name() { return Name.text; }
+};
+
+// The elements of one checked array seen through their element type alone, so
+// that arrays of different names fit one table or one bundle of arguments.  It
+// keeps the array's extent and name: indexing is checked as on the array.
+template <class T>
+class ArraySpan {
+public:
+    template <int N, ArrayName Name>
+    ArraySpan(Array1<std::remove_const_t<T>, N, Name>& array) : elements_(array.elements), name_(Name.text) {}
+    template <int N, ArrayName Name>
+        requires std::is_const_v<T>
+    ArraySpan(const Array1<std::remove_const_t<T>, N, Name>& array) : elements_(array.elements), name_(Name.text) {}
+    // Storage that is no checked array (a single value, a work array), under
+    // the name the subscript report gives it.
+    ArraySpan(std::span<T> elements, const char* name) : elements_(elements), name_(name) {}
+
+    T& operator()(int i, const SourceLocation& where = SourceLocation::current()) const {
+        detail::check_subscript(1, i, extent(), name_, where);
+        return elements_[static_cast<std::size_t>(i - 1)];
+    }
+    // Elements 1 .. n for a routine that walks them itself, none for n <= 0.  A
+    // count beyond the extent ends the run with the subscript report for n.
+    std::span<T> first(long n, const SourceLocation& where = SourceLocation::current()) const {
+        if (n <= 0) return {};
+        detail::check_subscript(1, n, extent(), name_, where);
+        return elements_.first(static_cast<std::size_t>(n));
+    }
+    long extent() const { return static_cast<long>(elements_.size()); }
+    const char* name() const { return name_; }
+
+private:
+    std::span<T> elements_;
+    const char* name_;
 };
 
 // Two-dimensional array a(1..N1, 1..N2), column-major.

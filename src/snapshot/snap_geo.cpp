@@ -167,8 +167,7 @@ void write_agrid() {
             mlat(k) = mlat(k - 4);
         }
         // mrad > 0: the spherical triple is the input and stays as it is.
-        mag2geo_pts(mrad.data(), mlat.data(), longitude.data(), amx.data(), amy.data(), amz.data(), grad.data(),
-                    glat.data(), glon.data(), agx.data(), agy.data(), agz.data(), 8);
+        mag2geo_pts({mrad, mlat, longitude, amx, amy, amz}, {grad, glat, glon, agx, agy, agz}, 8);
         for (int j = 1; j <= 8; ++j) {
             column(3 * j - 2) = agx(j);
             column(3 * j - 1) = agy(j);

@@ -66,7 +66,7 @@ struct TestSide {
     const char* name;
     Axis axis;
     bool high;
-    ArrayRef<std::int32_t> face, neighbor, facing_face, facing_neighbor;
+    ArraySpan<std::int32_t> face, neighbor, facing_face, facing_neighbor;
 };
 
 std::vector<TestSide> test_sides() {
