@@ -87,26 +87,21 @@ void write_voxels() {
     }
 }
 
-// The 27 reals of a face record, in their order, from a face record with
-// member prefix `pre`.
-#define VORN_FACE_REPORT_REALS(f, pre)                                                                   \
-    f.pre##_m_p, f.pre##_m_q, f.pre##_m_radius, f.pre##_m_latitude, f.pre##_m_longitude, f.pre##_m_x,  \
-        f.pre##_m_y, f.pre##_m_z, f.pre##_nml_m_rad, f.pre##_nml_m_lat, f.pre##_nml_m_lon,             \
-        f.pre##_nml_m_x, f.pre##_nml_m_y, f.pre##_nml_m_z, f.pre##_g_radius, f.pre##_g_latitude,       \
-        f.pre##_g_longitude, f.pre##_g_x, f.pre##_g_y, f.pre##_g_z, f.pre##_nml_g_rad,                 \
-        f.pre##_nml_g_lat, f.pre##_nml_g_lon, f.pre##_nml_g_x, f.pre##_nml_g_y, f.pre##_nml_g_z,       \
-        f.pre##_area
-
-// A face section: face number, its voxel pair (low side first), the reals.
-template <class Pair, class... Reals>
-void write_faces(std::string_view label, std::int32_t count, const Pair& voxel, const Reals&... reals) {
+// A face section: face number, its voxel pair (low side first), then the
+// magnetic coordinates, position and normal, the geographic position and
+// normal, and the area.
+template <class Face>
+void write_faces(std::string_view label, const Face& faces) {
+    using G = FaceGroup;
     static const Format face_format("(A,A,3(i5,x),27(e15.8,x))");
     start_section();
-    check_bound(voxel, count);
+    const std::int32_t count = faces.dim;
+    check_bound(faces.voxel, count);
     for (std::int32_t i = 1; i <= count; ++i) {
         FixedRecord record(output_unit, face_format);
-        record << tag() << label << i << voxel(1, i) << voxel(2, i);
-        put_elements(record, i, reals...);
+        record << tag() << label << i << faces.voxel(1, i) << faces.voxel(2, i);
+        for_each_face_member_in<G::coordinates, G::magnetic_position, G::magnetic_normal, G::geographic_position,
+                                G::geographic_normal, G::area>(faces, [&](const auto& member) { record << member(i); });
     }
 }
 
@@ -227,8 +222,8 @@ void write_voxel_corners() {
         const std::int32_t p_face[4] = {v.g_v_face_pl(i), v.g_v_face_ph(i), v.g_v_face_ph(i), v.g_v_face_pl(i)};
         const std::int32_t q_face[4] = {v.g_v_face_ql(i), v.g_v_face_ql(i), v.g_v_face_qh(i), v.g_v_face_qh(i)};
         for (int k = 1; k <= 4; ++k) {
-            p(k) = fp.g_fp_m_p(p_face[k - 1]);
-            q(k) = fq.g_fq_m_q(q_face[k - 1]);
+            p(k) = fp.m_p(p_face[k - 1]);
+            q(k) = fq.m_q(q_face[k - 1]);
             mlon(k) = v.g_v_m_longitude(i);
         }
         pq2polar(p.data(), q.data(), mrad.data(), mlat.data(), 4);
@@ -256,9 +251,9 @@ void write_summaries() {
     FreeLine(output_unit) << "g_v_bdry_ll_dim = " << v.g_v_bdry_ll_dim;
     FreeLine(output_unit) << "g_v_bdry_lh_dim = " << v.g_v_bdry_lh_dim;
     blank_line();
-    FreeLine(output_unit) << "g_fp_dim = " << cmn_g_face_p.g_fp_dim;
-    FreeLine(output_unit) << "g_fq_dim = " << cmn_g_face_q.g_fq_dim;
-    FreeLine(output_unit) << "g_fl_dim = " << cmn_g_face_l.g_fl_dim;
+    FreeLine(output_unit) << "g_fp_dim = " << cmn_g_face_p.dim;
+    FreeLine(output_unit) << "g_fq_dim = " << cmn_g_face_q.dim;
+    FreeLine(output_unit) << "g_fl_dim = " << cmn_g_face_l.dim;
     blank_line();
 }
 
@@ -312,10 +307,10 @@ void print_geometry() {
     if (cmn_io_flags.IO_GEOMETRY_FLAG != 1) return;
 
     write_voxels();
-    write_count("no_of_p_faces  ", cmn_g_face_p.g_fp_dim);
-    write_faces("facep ", cmn_g_face_p.g_fp_dim, cmn_g_face_p.g_fp_voxel, VORN_FACE_REPORT_REALS(cmn_g_face_p, g_fp));
-    write_count("no_of_q_faces ", cmn_g_face_q.g_fq_dim);
-    write_faces("faceq ", cmn_g_face_q.g_fq_dim, cmn_g_face_q.g_fq_voxel, VORN_FACE_REPORT_REALS(cmn_g_face_q, g_fq));
+    write_count("no_of_p_faces  ", cmn_g_face_p.dim);
+    write_faces("facep ", cmn_g_face_p);
+    write_count("no_of_q_faces ", cmn_g_face_q.dim);
+    write_faces("faceq ", cmn_g_face_q);
     write_count("g_v_bdry_rl_dim ", v.g_v_bdry_rl_dim);
     write_list("rlboundary ", v.g_v_boundary_rl, v.g_v_bdry_rl_dim);
     write_count("g_v_bdry_rh_dim ", v.g_v_bdry_rh_dim);
@@ -328,7 +323,5 @@ void print_geometry() {
     write_summaries();
     write_tables();
 }
-
-#undef VORN_FACE_REPORT_REALS
 
 }  // namespace vorn

@@ -11,11 +11,9 @@
 // turns the widths into m, the areas into m^2 and the volumes into m^3.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
 #include "geometry/records.hpp"
-#include "runtime/source_location.hpp"
 
 namespace vorn {
 
@@ -23,41 +21,17 @@ namespace vorn {
 // kind p lies across the p axis).
 enum class Axis { p, q, l };
 
-// The voxel pair array (2, N) of a face record, seen the same way.
-class PairRef {
-public:
-    template <int N, ArrayName Name>
-    PairRef(Array2<std::int32_t, 2, N, Name>& array)
-        : first_(array.data()), extent_(N), name_(Array2<std::int32_t, 2, N, Name>::name()) {}
-
-    std::int32_t& operator()(int side, int f, const SourceLocation& where = SourceLocation::current()) const {
-        detail::check_subscript(1, side, 2, name_, where);
-        detail::check_subscript(2, f, extent_, name_, where);
-        return first_[(side - 1) + 2 * static_cast<std::ptrdiff_t>(f - 1)];
+// The face record of a kind, handed to body: body(cmn_g_face_p) for kind p,
+// and so on.
+template <class Body>
+decltype(auto) with_face_record(Axis kind, Body&& body) {
+    switch (kind) {
+    case Axis::p: return body(cmn_g_face_p);
+    case Axis::q: return body(cmn_g_face_q);
+    case Axis::l: break;
     }
-
-private:
-    std::int32_t* first_;
-    int extent_;
-    const char* name_;
-};
-
-using RealRef = ArraySpan<double>;
-
-// The members of one face record (cmn_g_face_p, _q or _l) without their prefix.
-struct FaceArrays {
-    std::int32_t& dim;
-    RealRef g_radius, g_latitude, g_longitude, g_x, g_y, g_z;
-    RealRef m_radius, m_latitude, m_longitude, m_x, m_y, m_z;
-    RealRef m_p, m_q, area;
-    PairRef voxel;
-    RealRef nml_g_rad, nml_g_lat, nml_g_lon, nml_g_x, nml_g_y, nml_g_z;
-    RealRef nml_m_rad, nml_m_lat, nml_m_lon, nml_m_x, nml_m_y, nml_m_z;
-    RealRef scale_p, scale_q, scale_l;
-};
-
-// The face record of a kind.
-const FaceArrays& face_arrays(Axis kind);
+    return body(cmn_g_face_l);
+}
 
 // One axis of a cell, in coordinate units: its two grid values, their
 // mid-point and their difference.

@@ -21,9 +21,20 @@ namespace vorn {
 // The upper-case name an array carries into the subscript report.
 template <std::size_t N>
 struct ArrayName {
-    char text[N];
+    char text[N] = {};
+    constexpr ArrayName() = default;
     constexpr ArrayName(const char (&name)[N]) { std::copy_n(name, N, text); }
 };
+
+// The name First followed by Second, for arrays whose names share a prefix.
+template <ArrayName First, ArrayName Second>
+inline constexpr auto joined_name = [] {
+    constexpr std::size_t first_length = sizeof First.text - 1;
+    ArrayName<first_length + sizeof Second.text> name;
+    std::copy_n(First.text, first_length, name.text);
+    std::copy_n(Second.text, sizeof Second.text, name.text + first_length);
+    return name;
+}();
 
 // Ends the run with the subscript report; defined in abnormal_end.cpp.
 [[noreturn]] void subscript_out_of_range(long subscript_number, long value, const char* array_name,
@@ -41,6 +52,7 @@ inline void check_subscript(long number, long value, long extent, const char* na
 template <class T, int N, ArrayName Name>
 struct Array1 {
     static constexpr int extent = N;
+    static constexpr auto array_name = Name;
     T elements[N];
 
     T& operator()(int i, const SourceLocation& where = SourceLocation::current()) {
@@ -94,6 +106,7 @@ private:
 // Two-dimensional array a(1..N1, 1..N2), column-major.
 template <class T, int N1, int N2, ArrayName Name>
 struct Array2 {
+    static constexpr auto array_name = Name;
     static constexpr int extent1 = N1;
     static constexpr int extent2 = N2;
     T elements[N1 * N2];
@@ -116,6 +129,7 @@ struct Array2 {
 // Three-dimensional array a(1..N1, 1..N2, 1..N3), column-major.
 template <class T, int N1, int N2, int N3, ArrayName Name>
 struct Array3 {
+    static constexpr auto array_name = Name;
     static constexpr int extent1 = N1;
     static constexpr int extent2 = N2;
     static constexpr int extent3 = N3;

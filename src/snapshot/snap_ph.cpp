@@ -7,9 +7,9 @@ namespace vorn {
 
 void snap_ph() {
     const std::int32_t nv = cmn_g_voxel.g_v_dimension;
-    const std::int32_t nfp = cmn_g_face_p.g_fp_dim;
-    const std::int32_t nfq = cmn_g_face_q.g_fq_dim;
-    const std::int32_t nfl = cmn_g_face_l.g_fl_dim;
+    const std::int32_t nfp = cmn_g_face_p.dim;
+    const std::int32_t nfq = cmn_g_face_q.dim;
+    const std::int32_t nfl = cmn_g_face_l.dim;
     const CmnPNeutrals& n = cmn_p_neutrals;
     const CmnPTemperature& t = cmn_p_temperature;
     const CmnIonVelocity& iv = cmn_ion_velocity;

@@ -35,9 +35,9 @@ void add_cube(std::vector<Shape>& list, const std::string& name, std::int32_t ty
 
 std::vector<Shape> physics_section() {
     const int nv = cmn_g_voxel.g_v_dimension;
-    const int nfp = cmn_g_face_p.g_fp_dim;
-    const int nfq = cmn_g_face_q.g_fq_dim;
-    const int nfl = cmn_g_face_l.g_fl_dim;
+    const int nfp = cmn_g_face_p.dim;
+    const int nfq = cmn_g_face_q.dim;
+    const int nfl = cmn_g_face_l.dim;
     const CmnDriftParam& d = cmn_drift_param;
     const CmnWindParam& w = cmn_wind_param;
     const CmnProdParam& p = cmn_prod_param;
@@ -163,8 +163,8 @@ protected:
         SnapshotTest::SetUp();
         build_geometry(snapshot_config("regional_eccentric"), BuildStep::voxels);
         nv_ = cmn_g_voxel.g_v_dimension;
-        nfp_ = cmn_g_face_p.g_fp_dim;
-        nfq_ = cmn_g_face_q.g_fq_dim;
+        nfp_ = cmn_g_face_p.dim;
+        nfq_ = cmn_g_face_q.dim;
     }
 
     MatFileWalk full_snapshot() {
@@ -434,14 +434,13 @@ std::string printed(double value) {
 
 TEST_F(ModelSections, ScipyReadsTheFilledSnapshot) {
     fill_model_state(nv_, nfp_, nfq_);
-    full_snapshot();
+    const MatFileWalk file = full_snapshot();
 
     std::ofstream out(dir_ / "expected.txt");
     const char* preamble[] = {"e_t_c", "p_ut", "p_sod", "geo_flag", "ph_flag", "eq_flag", "st_flag", "cov_flag",
                               "co_st_flag", "innov_flag"};
     for (int k = 0; k < 10; ++k) out << "var " << preamble[k] << (k < 3 ? " float64" : " int32") << " 1 1\n";
-    for (const Expected& e : geometry_section())
-        out << "var " << e.name << (e.type == i32 ? " int32 " : " float64 ") << e.rows << " " << e.columns << "\n";
+    write_reader_view(out, file, 10, geometry_variables);
     for (const Shape& s : model_sections(true))
         out << "var " << s.name << (s.type == i32 ? " int32 " : s.type == txt ? " text " : " float64 ") << s.rows
             << " " << s.columns << "\n";
