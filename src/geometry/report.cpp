@@ -6,6 +6,7 @@
 #include "geometry/dipole.hpp"
 #include "geometry/frame.hpp"
 #include "geometry/records.hpp"
+#include "geometry/voxel_geometry.hpp"
 #include "runtime/checked_array.hpp"
 #include "runtime/fixed_format.hpp"
 #include "runtime/free_format.hpp"
@@ -193,44 +194,20 @@ void write_grid_nodes() {
     }
 }
 
-// The magnetic Cartesian corners of each voxel's cross-section, at the
-// voxel's own magnetic longitude: low p and low q, high p and low q, high p
-// and high q, low p and high q.
+// The magnetic Cartesian corners of each voxel's cross-section at its own
+// magnetic longitude.
 void write_voxel_corners() {
     static const Format corner_format("(A,A,1(i5,x),12(e15.8,x))");
-    Array1<double, 4, "P"> p;
-    Array1<double, 4, "Q"> q;
-    Array1<double, 4, "MRAD"> mrad;
-    Array1<double, 4, "MLAT"> mlat;
-    Array1<double, 4, "MLON"> mlon;
-    Array1<double, 4, "AMX"> amx;
-    Array1<double, 4, "AMY"> amy;
-    Array1<double, 4, "AMZ"> amz;
-    Array1<double, 4, "GRAD"> grad;
-    Array1<double, 4, "GLAT"> glat;
-    Array1<double, 4, "GLON"> glon;
-    Array1<double, 4, "GX"> gx;
-    Array1<double, 4, "GY"> gy;
-    Array1<double, 4, "GZ"> gz;
+    static VoxelCorners corners;
     const CmnGVoxel& v = cmn_g_voxel;
-    const CmnGFaceP& fp = cmn_g_face_p;
-    const CmnGFaceQ& fq = cmn_g_face_q;
     start_section();
     const std::int32_t count = v.g_v_dimension;
     check_bound(v.g_v_face_pl, count);
     for (std::int32_t i = 1; i <= count; ++i) {
-        const std::int32_t p_face[4] = {v.g_v_face_pl(i), v.g_v_face_ph(i), v.g_v_face_ph(i), v.g_v_face_pl(i)};
-        const std::int32_t q_face[4] = {v.g_v_face_ql(i), v.g_v_face_ql(i), v.g_v_face_qh(i), v.g_v_face_qh(i)};
-        for (int k = 1; k <= 4; ++k) {
-            p(k) = fp.m_p(p_face[k - 1]);
-            q(k) = fq.m_q(q_face[k - 1]);
-            mlon(k) = v.g_v_m_longitude(i);
-        }
-        pq2polar(p.data(), q.data(), mrad.data(), mlat.data(), 4);
-        mag2geo_pts({mrad, mlat, mlon, amx, amy, amz}, {grad, glat, glon, gx, gy, gz}, 4);
+        voxel_corners(i, CornerRounds::centre_longitude, corners);
         FixedRecord record(output_unit, corner_format);
         record << tag() << "agrid" << i;
-        for (int k = 1; k <= 4; ++k) record << amx(k) << amy(k) << amz(k);
+        for (int k = 1; k <= corners.count; ++k) record << corners.m_x(k) << corners.m_y(k) << corners.m_z(k);
     }
 }
 

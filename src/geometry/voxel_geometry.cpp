@@ -87,6 +87,36 @@ void set_metric() {
     set_face_metric(cmn_g_face_l, normal_l, cmn_g_face_l.scale_p, cmn_g_face_l.scale_q);
 }
 
+void voxel_corners(int v, CornerRounds rounds, VoxelCorners& c) {
+    // Which bounding faces each corner of a round takes in p and q.
+    static constexpr struct {
+        bool high_p, high_q;
+    } round[4] = {{false, false}, {true, false}, {true, true}, {false, true}};
+    Array1<double, 4, "CORNER_P"> p;
+    Array1<double, 4, "CORNER_Q"> q;
+    const CmnGVoxel& x = cmn_g_voxel;
+    for (int k = 1; k <= 4; ++k) {
+        p(k) = cmn_g_face_p.m_p(round[k - 1].high_p ? x.g_v_face_ph(v) : x.g_v_face_pl(v));
+        q(k) = cmn_g_face_q.m_q(round[k - 1].high_q ? x.g_v_face_qh(v) : x.g_v_face_ql(v));
+    }
+    pq2polar(p.data(), q.data(), c.m_radius.data(), c.m_latitude.data(), 4);
+    c.count = 4;
+    if (rounds == CornerRounds::centre_longitude) {
+        for (int k = 1; k <= 4; ++k) c.m_longitude(k) = x.g_v_m_longitude(v);
+    } else {
+        c.count = 8;
+        for (int k = 1; k <= 4; ++k) {
+            c.m_longitude(k) = cmn_g_face_l.m_longitude(x.g_v_face_ll(v));
+            c.m_longitude(k + 4) = cmn_g_face_l.m_longitude(x.g_v_face_lh(v));
+            c.m_radius(k + 4) = c.m_radius(k);
+            c.m_latitude(k + 4) = c.m_latitude(k);
+        }
+    }
+    // A radius > 0: the spherical triple is the input and stays as it is.
+    mag2geo_pts({c.m_radius, c.m_latitude, c.m_longitude, c.m_x, c.m_y, c.m_z},
+                {c.g_radius, c.g_latitude, c.g_longitude, c.g_x, c.g_y, c.g_z}, c.count);
+}
+
 void check_lower_boundary_altitude() {
     const CmnGVoxel& v = cmn_g_voxel;
     const double threshold = cmn_gr_input.GR_I_GALT_LOWLIM + earth_radius;

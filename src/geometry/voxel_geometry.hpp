@@ -55,6 +55,39 @@ void set_face_centre(Axis kind, bool high_side, int f, const CellBox& box);
 // The metric pass over all voxels, then the p-, q- and l-faces.
 void set_metric();
 
+// The corners of a voxel.  A round is the four corners of the voxel's
+// cross-section at one longitude: low p and low q, high p and low q, high p
+// and high q, low p and high q, each taking its p and q from the voxel's
+// bounding faces.
+enum class CornerRounds {
+    centre_longitude,     // one round, at the voxel's own magnetic longitude
+    bounding_longitudes,  // corners 1-4 at its low-longitude face, 5-8 at its high one
+};
+inline constexpr int max_corners = 8;
+
+// The corners in the magnetic and the geographic frame; count is 4 or 8.
+struct VoxelCorners {
+    template <ArrayName Name>
+    using Corner = Array1<double, max_corners, Name>;
+    int count;
+    Corner<"CORNER_MRAD"> m_radius;
+    Corner<"CORNER_MLAT"> m_latitude;
+    Corner<"CORNER_MLON"> m_longitude;
+    Corner<"CORNER_MX"> m_x;
+    Corner<"CORNER_MY"> m_y;
+    Corner<"CORNER_MZ"> m_z;
+    Corner<"CORNER_GRAD"> g_radius;
+    Corner<"CORNER_GLAT"> g_latitude;
+    Corner<"CORNER_GLON"> g_longitude;
+    Corner<"CORNER_GX"> g_x;
+    Corner<"CORNER_GY"> g_y;
+    Corner<"CORNER_GZ"> g_z;
+};
+
+// The corners of voxel v: pq2polar once on the round's four (p, q) pairs,
+// mag2geo_pts once on all corners.
+void voxel_corners(int v, CornerRounds rounds, VoxelCorners& corners);
+
 // Writes the warning line when a voxel of the lower radial boundary list has
 // its centre above GR_I_GALT_LOWLIM.
 void check_lower_boundary_altitude();

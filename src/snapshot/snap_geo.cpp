@@ -3,9 +3,8 @@
 #include <cstdint>
 #include <cstddef>
 
-#include "geometry/dipole.hpp"
-#include "geometry/frame.hpp"
 #include "geometry/records.hpp"
+#include "geometry/voxel_geometry.hpp"
 #include "matfile/matfile.hpp"
 #include "runtime/byte_output.hpp"
 #include "runtime/free_format.hpp"
@@ -96,13 +95,6 @@ void write_records() {
     write_variables(boundaries);
 }
 
-// Which bounding faces of its voxel each corner of a round takes in p and q.
-struct Corner {
-    bool high_p;
-    bool high_q;
-};
-constexpr Corner round_corners[4] = {{false, false}, {true, false}, {true, true}, {false, true}};
-
 // One column of "agrid" to the snapshot file, in memory order.
 void write_agrid_column(const double* column, std::size_t count) {
     const std::size_t bytes = count * sizeof(double);
@@ -111,50 +103,21 @@ void write_agrid_column(const double* column, std::size_t count) {
     for (std::size_t k = 0; k < bytes; ++k) FreeLine(error_unit) << "snap_geo: Error in writing the output file.";
 }
 
-// Variable 142: the header, then the corners of each voxel, computed one voxel
-// at a time and streamed behind it.  Corners 1 to 4 go round the voxel at its
-// low longitude and corners 5 to 8 repeat the round at its high longitude:
-// same p and q, so pq2polar runs on the first four alone.
+// Variable 142: the header, then the geographic corners of each voxel,
+// computed one voxel at a time and streamed behind it.
 void write_agrid() {
-    static Array1<double, 4, "P"> p;
-    static Array1<double, 4, "Q"> q;
-    static Array1<double, 8, "LONGITUDE"> longitude;
-    static Array1<double, 8, "MRAD"> mrad;
-    static Array1<double, 8, "MLAT"> mlat;
-    static Array1<double, 8, "AMX"> amx;
-    static Array1<double, 8, "AMY"> amy;
-    static Array1<double, 8, "AMZ"> amz;
-    static Array1<double, 8, "GRAD"> grad;
-    static Array1<double, 8, "GLAT"> glat;
-    static Array1<double, 8, "GLON"> glon;
-    static Array1<double, 8, "AGX"> agx;
-    static Array1<double, 8, "AGY"> agy;
-    static Array1<double, 8, "AGZ"> agz;
-    static Array1<double, 24, "COLUMN"> column;
-
+    static VoxelCorners corners;
+    static Array1<double, 3 * max_corners, "COLUMN"> column;
     const CmnGVoxel& v = cmn_g_voxel;
     savehd(snapshot_unit, 24, v.g_v_dimension, "agrid", 5, 0, 0);
     for (int i = 1; i <= v.g_v_dimension; ++i) {
-        for (int k = 1; k <= 4; ++k) {
-            const Corner& c = round_corners[k - 1];
-            p(k) = cmn_g_face_p.m_p(c.high_p ? v.g_v_face_ph(i) : v.g_v_face_pl(i));
-            q(k) = cmn_g_face_q.m_q(c.high_q ? v.g_v_face_qh(i) : v.g_v_face_ql(i));
-            longitude(k) = cmn_g_face_l.m_longitude(v.g_v_face_ll(i));
+        voxel_corners(i, CornerRounds::bounding_longitudes, corners);
+        for (int j = 1; j <= corners.count; ++j) {
+            column(3 * j - 2) = corners.g_x(j);
+            column(3 * j - 1) = corners.g_y(j);
+            column(3 * j) = corners.g_z(j);
         }
-        pq2polar(p.data(), q.data(), mrad.data(), mlat.data(), 4);
-        for (int k = 5; k <= 8; ++k) {
-            longitude(k) = cmn_g_face_l.m_longitude(v.g_v_face_lh(i));
-            mrad(k) = mrad(k - 4);
-            mlat(k) = mlat(k - 4);
-        }
-        // mrad > 0: the spherical triple is the input and stays as it is.
-        mag2geo_pts({mrad, mlat, longitude, amx, amy, amz}, {grad, glat, glon, agx, agy, agz}, 8);
-        for (int j = 1; j <= 8; ++j) {
-            column(3 * j - 2) = agx(j);
-            column(3 * j - 1) = agy(j);
-            column(3 * j) = agz(j);
-        }
-        write_agrid_column(column.data(), 24);
+        write_agrid_column(column.data(), 3 * static_cast<std::size_t>(corners.count));
     }
 }
 
