@@ -251,4 +251,8 @@ extern CmnGFaceP cmn_g_face_p;
 extern CmnGFaceQ cmn_g_face_q;
 extern CmnGFaceL cmn_g_face_l;
 
+// Zeroes all of the records above, as the run starts them: for harnesses that
+// build geometries more than once in one process.
+void reset_geometry_records();
+
 }  // namespace vorn

@@ -11,12 +11,21 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <span>
 #include <type_traits>
 
 #include "runtime/source_location.hpp"
 
 namespace vorn {
+
+// Zeroes a record in place, as static storage starts it (the records are too
+// large for a zeroed temporary).
+template <class Record>
+void zero_record(Record& record) {
+    static_assert(std::is_trivially_copyable_v<Record>);
+    std::memset(static_cast<void*>(&record), 0, sizeof record);
+}
 
 // The upper-case name an array carries into the subscript report.
 template <std::size_t N>

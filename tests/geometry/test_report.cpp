@@ -10,14 +10,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <type_traits>
 #include <unistd.h>
 #include <vector>
 
@@ -103,21 +101,6 @@ int int_field(const std::string& line, std::size_t first, std::size_t width) {
     return std::atoi(line.substr(first, width).c_str());
 }
 
-template <class Record>
-void clear(Record& record) {
-    static_assert(std::is_trivially_copyable_v<Record>);
-    std::memset(&record, 0, sizeof record);
-}
-
-void clear_geometry() {
-    clear(cmn_io_flags);
-    clear(gr_grid);
-    clear(cmn_g_voxel);
-    clear(cmn_g_face_p);
-    clear(cmn_g_face_q);
-    clear(cmn_g_face_l);
-}
-
 // Axes l = 0, 10, 20, ...; p = 1.5, 2.0, ...; q evenly from -0.5 to 0.5 (nq odd)
 // or 0.1, 0.2, ... (nq even); every cell below the shell.
 void fill_axes(int nl, int np, int nq) {
@@ -155,7 +138,7 @@ void fill_faces_at_axes() {
 
 // 3 x 3 x 3 grid nodes, 8 cells, 6 voxels; geographic frame.
 void fill_small_grid() {
-    clear_geometry();
+    reset_geometry_records();
     set_mag(1);
     cmn_io_flags.IO_GEOMETRY_FLAG = 1;
     fill_axes(3, 3, 3);
@@ -465,7 +448,7 @@ TEST_F(Report, VoxelCornersAtTheVoxelsOwnLongitude) {
 }
 
 TEST_F(Report, SummaryLines) {
-    clear_geometry();
+    reset_geometry_records();
     cmn_io_flags.IO_GEOMETRY_FLAG = 1;
     set_mag(1);
     fill_axes(2, 40, 101);
@@ -510,7 +493,7 @@ TEST_F(Report, SummaryLines) {
 }
 
 TEST_F(Report, TablesWithoutRows) {
-    clear_geometry();
+    reset_geometry_records();
     cmn_io_flags.IO_GEOMETRY_FLAG = 1;
     set_mag(1);
     fill_axes(1, 3, 3);  // one longitude: no cells
@@ -532,7 +515,7 @@ TEST_F(Report, TablesWithoutRows) {
 }
 
 TEST_F(Report, TableRowsForOccupiedCellsOnly) {
-    clear_geometry();
+    reset_geometry_records();
     cmn_io_flags.IO_GEOMETRY_FLAG = 1;
     set_mag(1);
     fill_axes(2, 3, 5);

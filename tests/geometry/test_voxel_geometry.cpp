@@ -27,7 +27,7 @@ constexpr double deg = 0.017453292519943295;
 
 void hand_grid(int mag_type, std::initializer_list<double> p, std::initializer_list<double> q,
                std::initializer_list<double> l) {
-    testing::clear_geometry_records();
+    reset_geometry_records();
     set_mag(mag_type);
     cmn_gr_input.GR_I_GALT_LOWLIM = 1.0e9;
     testing::set_grid_axes(p, q, l);

@@ -84,7 +84,7 @@ std::vector<TestSide> test_sides() {
 // A hand-made grid in the geographic frame, flags cleared, with the altitude
 // limit of the lower boundary out of reach.
 void hand_grid(std::initializer_list<double> p, std::initializer_list<double> q, std::initializer_list<double> l) {
-    testing::clear_geometry_records();
+    reset_geometry_records();
     set_mag(1);
     cmn_gr_input.GR_I_GALT_LOWLIM = 1.0e9;
     testing::set_grid_axes(p, q, l);

@@ -53,7 +53,7 @@ std::vector<Shape> physics_section() {
         {"p_up", f64, 1, nfq},         {"p_vparal", f64, 2, nfq},     {"p_diffus_i", f64, 2, nfq},
         {"p_diffus_e", f64, 2, nfq},   {"p_g_surface", f64, 1, nfq},  {"p_g_voxel", f64, 1, nv},
         {"drift_grid_size", i32, 1, 1}, {"drift_order", i32, 1, 1},   {"drift_flag", i32, 1, 1},
-        {"drift_id_flag", i32, 1, 1},  {"drift_parameter", i32, 1, d.drift_grid_size - 1},
+        {"drift_id_flag", i32, 1, 1},  {"drift_parameter", i32, 1, drift_parameter_count(d)},
         {"drift_grid", f64, 1, d.drift_grid_size}, {"drift_coef", f64, 1, d.drift_grid_size},
         {"drift_weight", f64, 1, d.drift_grid_size}, {"drift_delta", f64, 1, d.drift_grid_size},
         {"drift_tol", f64, 1, d.drift_grid_size}, {"drift_partial_nz", i32, nfp, 2},
@@ -63,7 +63,7 @@ std::vector<Shape> physics_section() {
     const std::vector<Shape> wind = {
         {"wind_flag", i32, 1, 1},
         {"wind_id_flag", i32, 1, 1},
-        {"wind_parameter", i32, 1, (w.wind_nlat - 1) * (w.wind_nalt - 1) * (2 * w.wind_nlon - 2)},
+        {"wind_parameter", i32, 1, wind_parameter_count(w)},
         {"wind_nlon", i32, 1, 1},
         {"wind_lon", f64, 1, w.wind_nlon},
         {"wind_nlat", i32, 1, 1},
@@ -80,7 +80,7 @@ std::vector<Shape> physics_section() {
     const std::vector<Shape> production = {
         {"prod_flag", i32, 1, 1},
         {"prod_id_flag", i32, 1, 1},
-        {"prod_parameter", i32, 1, (p.prod_nlon - 1) * (p.prod_nlat - 1) * (p.prod_nalt - 1)},
+        {"prod_parameter", i32, 1, prod_parameter_count(p)},
         {"prod_nlon", i32, 1, 1},
         {"prod_lon", f64, 1, p.prod_nlon},
         {"prod_nlat", i32, 1, 1},

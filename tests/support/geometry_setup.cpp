@@ -1,6 +1,5 @@
 #include "support/geometry_setup.hpp"
 
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
@@ -18,12 +17,6 @@ namespace vorn::testing {
 
 namespace {
 
-// The records are too large for a zeroed temporary on the stack.
-template <class Record>
-void clear(Record& record) {
-    std::memset(static_cast<void*>(&record), 0, sizeof record);
-}
-
 template <class Axis>
 int fill_axis(Axis& axis, std::initializer_list<double> values) {
     int n = 0;
@@ -32,17 +25,6 @@ int fill_axis(Axis& axis, std::initializer_list<double> values) {
 }
 
 }  // namespace
-
-void clear_geometry_records() {
-    clear(cmn_gr_input);
-    clear(cmn_gr_p_trans);
-    clear(d_dipole);
-    clear(gr_grid);
-    clear(cmn_g_voxel);
-    clear(cmn_g_face_p);
-    clear(cmn_g_face_q);
-    clear(cmn_g_face_l);
-}
 
 void set_grid_axes(std::initializer_list<double> p, std::initializer_list<double> q,
                    std::initializer_list<double> l) {
@@ -70,7 +52,7 @@ std::string test_config(std::string_view name) {
 
 void build_geometry(std::string_view config, BuildStep last) {
     namespace fs = std::filesystem;
-    clear_geometry_records();
+    reset_geometry_records();
     const fs::path home = fs::current_path();
     // A folder of this process's own: ctest runs the test programs side by side.
     const fs::path dir = scratch_dir("geometry_setup_" + std::to_string(::getpid()));

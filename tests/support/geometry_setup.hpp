@@ -1,9 +1,9 @@
-// Geometry records for tests: zeroing them, hand-made grids, and grids built
-// from a configuration the way the program builds them.
+// Geometry records for tests: hand-made grids, and grids built from a
+// configuration the way the program builds them.
 //
 // Every helper works on the global records, which persist across the tests of
-// one test program: a test that uses them starts with clear_geometry_records()
-// (build_geometry does this itself).
+// one test program: a test that uses them starts with
+// reset_geometry_records() (build_geometry does this itself).
 #pragma once
 
 #include <functional>
@@ -12,9 +12,6 @@
 #include <string_view>
 
 namespace vorn::testing {
-
-// Zeroes the configuration, frame, grid, voxel and face records.
-void clear_geometry_records();
 
 // Hand-made axes: gr_np, gr_p, gr_nq, gr_q, gr_nl, gr_l from the lists (p in
 // Earth radii, q, longitudes in degrees); the four flags are left as they are.
