@@ -664,13 +664,12 @@ TEST(BuiltGridReport, CornersAndTablesFollowTheRecords) {
     ASSERT_EQ(corners.size(), static_cast<std::size_t>(voxels));
     for (int i = 1; i <= voxels; ++i) {
         const std::vector<double> a = reals_of(corners[i - 1], 21, 12);
-        const int p_face[4] = {v.g_v_face_pl(i), v.g_v_face_ph(i), v.g_v_face_ph(i), v.g_v_face_pl(i)};
-        const int q_face[4] = {v.g_v_face_ql(i), v.g_v_face_ql(i), v.g_v_face_qh(i), v.g_v_face_qh(i)};
         // Near the pole p and the longitude are ill-conditioned in the printed
         // coordinates: compare positions instead, with the dipole root as oracle.
         for (int k = 0; k < 4; ++k) {
-            const double p = cmn_g_face_p.m_p(p_face[k]);
-            const double q = cmn_g_face_q.m_q(q_face[k]);
+            const testing::CornerFaces faces = testing::round_corner_faces(i, k + 1);
+            const double p = cmn_g_face_p.m_p(faces.p_face);
+            const double q = cmn_g_face_q.m_q(faces.q_face);
             double r = 0.0, lat = 0.0;
             pq2polar(&p, &q, &r, &lat, 1);
             const double lon = v.g_v_m_longitude(i) * deg_to_rad;

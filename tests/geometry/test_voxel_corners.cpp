@@ -16,19 +16,11 @@ namespace {
 
 VoxelCorners corners;
 
-// Corner k of a round: its p face and q face, in the order low p low q, high
-// p low q, high p high q, low p high q.
-int p_face_of(int v, int k) {
-    return k == 2 || k == 3 ? cmn_g_voxel.g_v_face_ph(v) : cmn_g_voxel.g_v_face_pl(v);
-}
-int q_face_of(int v, int k) {
-    return k == 3 || k == 4 ? cmn_g_voxel.g_v_face_qh(v) : cmn_g_voxel.g_v_face_ql(v);
-}
-
 // Corner j of `corners` is the single point (p, q, longitude) converted alone.
 void expect_corner(int v, int j, int k, double longitude) {
-    double p = cmn_g_face_p.m_p(p_face_of(v, k));
-    double q = cmn_g_face_q.m_q(q_face_of(v, k));
+    const testing::CornerFaces faces = testing::round_corner_faces(v, k);
+    double p = cmn_g_face_p.m_p(faces.p_face);
+    double q = cmn_g_face_q.m_q(faces.q_face);
     Point m{0.0, 0.0, longitude, 0.0, 0.0, 0.0};
     pq2polar(&p, &q, &m.radius, &m.latitude, 1);
     Point g;

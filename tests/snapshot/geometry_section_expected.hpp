@@ -23,6 +23,7 @@
 #include "geometry/dipole.hpp"
 #include "geometry/records.hpp"
 #include "snapshot/mat_file_walk.hpp"
+#include "support/geometry_setup.hpp"
 #include "support/test_support.hpp"
 
 namespace vorn::testing {
@@ -253,12 +254,9 @@ inline double distance(const Point& a, const Point& b) {
 // high p low q, high p high q, low p high q.
 inline Point corner_from_faces(int i, int k) {
     const CmnGVoxel& v = cmn_g_voxel;
-    const bool high_p = k == 2 || k == 3 || k == 6 || k == 7;
-    const bool high_q = k == 3 || k == 4 || k == 7 || k == 8;
-    const bool high_l = k >= 5;
-    return magnetic_at(cmn_g_face_p.m_p(high_p ? v.g_v_face_ph(i) : v.g_v_face_pl(i)),
-                       cmn_g_face_q.m_q(high_q ? v.g_v_face_qh(i) : v.g_v_face_ql(i)),
-                       cmn_g_face_l.m_longitude(high_l ? v.g_v_face_lh(i) : v.g_v_face_ll(i)));
+    const CornerFaces faces = round_corner_faces(i, (k - 1) % 4 + 1);
+    return magnetic_at(cmn_g_face_p.m_p(faces.p_face), cmn_g_face_q.m_q(faces.q_face),
+                       cmn_g_face_l.m_longitude(k >= 5 ? v.g_v_face_lh(i) : v.g_v_face_ll(i)));
 }
 
 // Geographic Cartesian position of a magnetic one: g = d_rotate m + d_shift.

@@ -46,6 +46,13 @@ void set_cells(const std::function<int(int ip, int iq, int il)>& kind) {
     cmn_g_voxel.g_v_dimension = voxels;
 }
 
+CornerFaces round_corner_faces(int v, int k) {
+    const CmnGVoxel& x = cmn_g_voxel;
+    const bool high_p = k == 2 || k == 3;
+    const bool high_q = k == 3 || k == 4;
+    return {high_p ? x.g_v_face_ph(v) : x.g_v_face_pl(v), high_q ? x.g_v_face_qh(v) : x.g_v_face_ql(v)};
+}
+
 std::string test_config(std::string_view name) {
     return read_file(std::filesystem::path(VORN_SOURCE_DIR) / "tests" / "configs" / (std::string(name) + ".nml"));
 }

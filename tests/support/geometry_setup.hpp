@@ -28,6 +28,14 @@ inline constexpr int above_shell = -2;  // no voxel, a corner above the cut-off
 // g_v_dimension to their count.
 void set_cells(const std::function<int(int ip, int iq, int il)>& kind);
 
+// The faces that corner k (1 to 4) of a round of voxel v takes its p and q
+// from, in the order low p low q, high p low q, high p high q, low p high q:
+// the tests' own statement of the corner order.
+struct CornerFaces {
+    int p_face, q_face;
+};
+CornerFaces round_corner_faces(int v, int k);
+
 // The build steps of init_geometry, in the run order.
 enum class BuildStep { frame, grid, status, voxels };
 
