@@ -41,26 +41,62 @@ double folded_longitude(double x, double y, double lat) {
     return (s + 1.0) * 0.5 * g + (1.0 - s) * 0.5 * (g + 360.0);
 }
 
+// One point of a point set, or a single point, in both forms.
+struct PointRef {
+    double &radius, &latitude, &longitude, &x, &y, &z;
+};
+
+PointRef reference_to(Point& p) { return {p.radius, p.latitude, p.longitude, p.x, p.y, p.z}; }
+
 // Fills the form of the input point that was not given: the Cartesian triple
 // from a radius >= 0, otherwise the spherical triple from the Cartesian one
 // (its longitude left unfolded, since it only restates the input).
-void complete_input(double& rad, double& lat, double& lon, double& x, double& y, double& z) {
-    if (rad >= 0.0) {
-        spherical_to_cartesian(rad, lat, lon, x, y, z);
+[[gnu::always_inline]] inline void complete_input(const PointRef& p) {
+    if (p.radius >= 0.0) {
+        spherical_to_cartesian(p.radius, p.latitude, p.longitude, p.x, p.y, p.z);
         return;
     }
-    radius_and_latitude(x, y, z, rad, lat);
-    lon = std::atan2(y, x) * rad_to_deg;
+    radius_and_latitude(p.x, p.y, p.z, p.radius, p.latitude);
+    p.longitude = std::atan2(p.y, p.x) * rad_to_deg;
 }
 
 // Stores a converted point in both forms.
-void store_converted(double cx, double cy, double cz, double& rad, double& lat, double& lon, double& x, double& y,
-                     double& z) {
-    x = cx;
-    y = cy;
-    z = cz;
-    radius_and_latitude(cx, cy, cz, rad, lat);
-    lon = folded_longitude(cx, cy, lat);
+[[gnu::always_inline]] inline void store_converted(double cx, double cy, double cz, const PointRef& p) {
+    p.x = cx;
+    p.y = cy;
+    p.z = cz;
+    radius_and_latitude(cx, cy, cz, p.radius, p.latitude);
+    p.longitude = folded_longitude(cx, cy, p.latitude);
+}
+
+// The conversions of one point, shared by the point sets and the single
+// points.  A set's loop passes copies of the frame, which its output arrays
+// cannot overlap, so the frame stays in registers.
+using Rotation = decltype(DDipole::d_rotate);
+using Shift = decltype(DDipole::d_shift);
+
+[[gnu::always_inline]] inline void to_geographic(const PointRef& m, const PointRef& g, const Rotation& rotate,
+                                                 const Shift& shift) {
+    complete_input(m);
+    const double m1 = m.x;
+    const double m2 = m.y;
+    const double m3 = m.z;
+    const double g1 = ((rotate(1, 1) * m1 + rotate(1, 2) * m2) + rotate(1, 3) * m3) + shift(1);
+    const double g2 = ((rotate(2, 1) * m1 + rotate(2, 2) * m2) + rotate(2, 3) * m3) + shift(2);
+    const double g3 = ((rotate(3, 1) * m1 + rotate(3, 2) * m2) + rotate(3, 3) * m3) + shift(3);
+    store_converted(g1, g2, g3, g);
+}
+
+[[gnu::always_inline]] inline void to_magnetic(const PointRef& g, const PointRef& m, const Rotation& rotate,
+                                               const Shift& shift) {
+    complete_input(g);
+    const double d1 = g.x - shift(1);
+    const double d2 = g.y - shift(2);
+    const double d3 = g.z - shift(3);
+    const double m1 = (rotate(1, 1) * d1 + rotate(2, 1) * d2) + rotate(3, 1) * d3;
+    const double m2 = (rotate(1, 2) * d1 + rotate(2, 2) * d2) + rotate(3, 2) * d3;
+    const double m3 = (rotate(1, 3) * d1 + rotate(2, 3) * d2) + rotate(3, 3) * d3;
+    store_converted(m1, m2, m3, m);
 }
 
 // Columns: radial, northward and eastward unit vectors at (lat, lon).
@@ -91,6 +127,7 @@ struct Points {
         : count(n > 0 ? static_cast<std::size_t>(n) : 0), radius(set.radius.first(n)),
           latitude(set.latitude.first(n)), longitude(set.longitude.first(n)), x(set.x.first(n)),
           y(set.y.first(n)), z(set.z.first(n)) {}
+    PointRef at(std::size_t k) const { return {radius[k], latitude[k], longitude[k], x[k], y[k], z[k]}; }
 };
 
 struct Vectors {
@@ -143,43 +180,28 @@ void set_mag(std::int32_t mag_type) {
         for (int i = 1; i <= 3; ++i) frame.d_shift(i) = eccentric_shift(i);
 }
 
-PointSet single_point(Point& point) {
-    auto one = [](double& value) { return ArraySpan<double>(std::span<double>(&value, 1), "POINT"); };
-    return {one(point.radius), one(point.latitude), one(point.longitude), one(point.x), one(point.y), one(point.z)};
-}
-
 void mag2geo_pts(const PointSet& magnetic, const PointSet& geographic, std::int32_t n) {
     const Points m(magnetic, n);
     const Points g(geographic, n);
-    const auto rotate = d_dipole.d_rotate;
-    const auto shift = d_dipole.d_shift;
-    for (std::size_t k = 0; k < m.count; ++k) {
-        complete_input(m.radius[k], m.latitude[k], m.longitude[k], m.x[k], m.y[k], m.z[k]);
-        const double m1 = m.x[k];
-        const double m2 = m.y[k];
-        const double m3 = m.z[k];
-        const double g1 = ((rotate(1, 1) * m1 + rotate(1, 2) * m2) + rotate(1, 3) * m3) + shift(1);
-        const double g2 = ((rotate(2, 1) * m1 + rotate(2, 2) * m2) + rotate(2, 3) * m3) + shift(2);
-        const double g3 = ((rotate(3, 1) * m1 + rotate(3, 2) * m2) + rotate(3, 3) * m3) + shift(3);
-        store_converted(g1, g2, g3, g.radius[k], g.latitude[k], g.longitude[k], g.x[k], g.y[k], g.z[k]);
-    }
+    const Rotation rotate = d_dipole.d_rotate;
+    const Shift shift = d_dipole.d_shift;
+    for (std::size_t k = 0; k < m.count; ++k) to_geographic(m.at(k), g.at(k), rotate, shift);
 }
 
 void geo2mag_pts(const PointSet& geographic, const PointSet& magnetic, std::int32_t n) {
     const Points g(geographic, n);
     const Points m(magnetic, n);
-    const auto rotate = d_dipole.d_rotate;
-    const auto shift = d_dipole.d_shift;
-    for (std::size_t k = 0; k < g.count; ++k) {
-        complete_input(g.radius[k], g.latitude[k], g.longitude[k], g.x[k], g.y[k], g.z[k]);
-        const double d1 = g.x[k] - shift(1);
-        const double d2 = g.y[k] - shift(2);
-        const double d3 = g.z[k] - shift(3);
-        const double m1 = (rotate(1, 1) * d1 + rotate(2, 1) * d2) + rotate(3, 1) * d3;
-        const double m2 = (rotate(1, 2) * d1 + rotate(2, 2) * d2) + rotate(3, 2) * d3;
-        const double m3 = (rotate(1, 3) * d1 + rotate(2, 3) * d2) + rotate(3, 3) * d3;
-        store_converted(m1, m2, m3, m.radius[k], m.latitude[k], m.longitude[k], m.x[k], m.y[k], m.z[k]);
-    }
+    const Rotation rotate = d_dipole.d_rotate;
+    const Shift shift = d_dipole.d_shift;
+    for (std::size_t k = 0; k < g.count; ++k) to_magnetic(g.at(k), m.at(k), rotate, shift);
+}
+
+void mag2geo_point(Point& magnetic, Point& geographic) {
+    to_geographic(reference_to(magnetic), reference_to(geographic), d_dipole.d_rotate, d_dipole.d_shift);
+}
+
+void geo2mag_point(Point& geographic, Point& magnetic) {
+    to_magnetic(reference_to(geographic), reference_to(magnetic), d_dipole.d_rotate, d_dipole.d_shift);
 }
 
 void mag2geo_dir(const PointSet& magnetic, const VectorSet& magnetic_vector, const PointSet& geographic,

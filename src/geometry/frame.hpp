@@ -13,8 +13,8 @@
 //
 // The point routines take point sets (parallel arrays, one per coordinate)
 // and the count n last; with n <= 0 they read and write nothing, and an n
-// beyond an array's extent ends the run with the subscript report.  Per element, a negative input radius
-// marks the Cartesian triple as the input; the spherical input triple is then
+// beyond an array's extent ends the run with the subscript report.  Per
+// element, a negative input radius marks the Cartesian triple as the input; the spherical input triple is then
 // completed from it, with a longitude atan2(y, x) in [-180, 180] that is not
 // folded.  Every longitude of a converted point is folded into [0, 360] with
 // the sign function s(v) = -1 for v < 0, +1 otherwise (-0.0 counts as not
@@ -43,11 +43,10 @@ struct VectorSet {
     ArraySpan<double> radial, northward, eastward, x, y, z;
 };
 
-// One point in both forms, for the routines on a single point.
+// One point in both forms.
 struct Point {
     double radius, latitude, longitude, x, y, z;
 };
-PointSet single_point(Point& point);
 
 // Fills d_dipole: 1 the geographic frame (identity, no shift); 2 the centred
 // dipole with its axis at geographic latitude 79.98, longitude -70.91;
@@ -66,6 +65,11 @@ void mag2geo_pts(const PointSet& magnetic, const PointSet& geographic, std::int3
 // The mirror of mag2geo_pts: geographic in, the whole magnetic set out
 // (longitude in [0, 360]).
 void geo2mag_pts(const PointSet& geographic, const PointSet& magnetic, std::int32_t n);
+
+// mag2geo_pts and geo2mag_pts on a single point, element for element the
+// same arithmetic.
+void mag2geo_point(Point& magnetic, Point& geographic);
+void geo2mag_point(Point& geographic, Point& magnetic);
 
 // Points with attached vectors.  In: the magnetic points as for mag2geo_pts
 // and the vectors' local magnetic components.  Out: everything else: the

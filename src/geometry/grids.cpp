@@ -68,7 +68,7 @@ double p_of(double r, double lat) {
 double geographic_radius(double mrad, double mlat, double mlon) {
     Point magnetic{mrad, mlat, mlon, 0.0, 0.0, 0.0};
     Point geographic;
-    mag2geo_pts(single_point(magnetic), single_point(geographic), 1);
+    mag2geo_point(magnetic, geographic);
     return geographic.radius;
 }
 
@@ -167,7 +167,7 @@ void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_
         for (const double glat_sign : {1.0, -1.0}) {
             Point probe{in.GR_I_GALT_HIBDRY + re, glat_sign * in.GR_I_GLAT_MLTRANS, g.gr_l(i), 0.0, 0.0, 0.0};
             Point magnetic;
-            geo2mag_pts(single_point(probe), single_point(magnetic), 1);
+            geo2mag_point(probe, magnetic);
             const double mlat = magnetic.latitude;
             const double p = p_of(magnetic.radius, mlat);
             if (p > midlat_pmax) midlat_pmax = p;

@@ -402,7 +402,7 @@ TEST(FieldLineAxis, TransitionProbesTakeTheLongitudeAsGeographic) {
         for (const double glat0 : {50.0, -50.0}) {
             Point probe{in.GR_I_GALT_HIBDRY + re, glat0, grid.gr_l(i), 0.0, 0.0, 0.0};
             Point m;
-            geo2mag_pts(single_point(probe), single_point(m), 1);
+            geo2mag_point(probe, m);
             pmax = std::fmax(pmax, p_of(m.radius, m.latitude));
             mlat_max = std::fmax(mlat_max, m.latitude);
         }

@@ -24,7 +24,7 @@ void expect_corner(int v, int j, int k, double longitude) {
     Point m{0.0, 0.0, longitude, 0.0, 0.0, 0.0};
     pq2polar(&p, &q, &m.radius, &m.latitude, 1);
     Point g;
-    mag2geo_pts(single_point(m), single_point(g), 1);
+    mag2geo_point(m, g);
     const Point got_m{corners.m_radius(j), corners.m_latitude(j), corners.m_longitude(j),
                       corners.m_x(j),      corners.m_y(j),        corners.m_z(j)};
     const Point got_g{corners.g_radius(j), corners.g_latitude(j), corners.g_longitude(j),
