@@ -1,13 +1,10 @@
-// The face records and their member list: every member listed once, in its
-// group, under its kind's prefix; the walks by group; the record of a kind.
+// The face records and their member list: every member listed once, under
+// its kind's prefix; the walks by group; the record of a kind.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdint>
-#include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "geometry/records.hpp"
@@ -16,20 +13,19 @@
 namespace vorn {
 namespace {
 
-// Where each listed member lies in its record, and its name and group.
+// Where each listed member lies in its record, and its name.
 struct Listed {
     std::size_t offset, size;
     std::string name;
-    FaceGroup group;
 };
 
 template <class Face>
 std::vector<Listed> listed_members(Face& faces) {
     std::vector<Listed> members;
-    for_each_face_member(faces, [&](auto group, auto& member) {
+    for_each_face_member(faces, [&](auto, auto& member) {
         members.push_back({static_cast<std::size_t>(reinterpret_cast<const char*>(&member) -
                                                     reinterpret_cast<const char*>(&faces)),
-                           sizeof member, member.name(), decltype(group)::value});
+                           sizeof member, member.name()});
     });
     return members;
 }
@@ -58,26 +54,6 @@ TEST(FaceRecords, TheMemberListCoversEveryMember) {
     expect_list_covers_record(cmn_g_face_l, "G_FL");
 }
 
-TEST(FaceRecords, GroupsHoldTheirMembers) {
-    std::map<FaceGroup, std::vector<std::string>> groups;
-    for (const Listed& m : listed_members(cmn_g_face_q)) groups[m.group].push_back(m.name.substr(5));
-    using G = FaceGroup;
-    const std::vector<std::string> position = {"RADIUS", "LATITUDE", "LONGITUDE", "X", "Y", "Z"};
-    const std::vector<std::string> normal = {"RAD", "LAT", "LON", "X", "Y", "Z"};
-    auto with = [](const std::string& head, std::vector<std::string> tails) {
-        for (std::string& t : tails) t = head + t;
-        return tails;
-    };
-    EXPECT_EQ(groups[G::geographic_position], with("G_", position));
-    EXPECT_EQ(groups[G::magnetic_position], with("M_", position));
-    EXPECT_EQ(groups[G::geographic_normal], with("NML_G_", normal));
-    EXPECT_EQ(groups[G::magnetic_normal], with("NML_M_", normal));
-    EXPECT_EQ(groups[G::coordinates], (std::vector<std::string>{"M_P", "M_Q"}));
-    EXPECT_EQ(groups[G::area], (std::vector<std::string>{"AREA"}));
-    EXPECT_EQ(groups[G::voxel_pair], (std::vector<std::string>{"VOXEL"}));
-    EXPECT_EQ(groups[G::scale], with("SCALE_", {"P", "Q", "L"}));
-}
-
 TEST(FaceRecords, WalkByGroupsFollowsTheGivenOrder) {
     using G = FaceGroup;
     std::vector<std::string> names;
@@ -85,14 +61,6 @@ TEST(FaceRecords, WalkByGroupsFollowsTheGivenOrder) {
                                                                [&](const auto& m) { names.push_back(m.name()); });
     EXPECT_EQ(names, (std::vector<std::string>{"G_FL_SCALE_P", "G_FL_SCALE_Q", "G_FL_SCALE_L", "G_FL_AREA",
                                                "G_FL_M_P", "G_FL_M_Q"}));
-}
-
-TEST(FaceRecords, CapacitiesFollowTheKinds) {
-    EXPECT_EQ(CmnGFaceP::capacity, 110000);
-    EXPECT_EQ(CmnGFaceQ::capacity, 110000);
-    EXPECT_EQ(CmnGFaceL::capacity, 120000);
-    EXPECT_EQ(decltype(CmnGFaceL::voxel)::extent2, 120000);
-    EXPECT_EQ(decltype(CmnGFaceL::voxel)::extent1, 2);
 }
 
 TEST(FaceRecords, EachKindHasItsRecord) {

@@ -1,8 +1,7 @@
 // Views of checked arrays: the same elements, the same subscript check under
-// the array's name; names joined at compile time; records zeroed in place.
+// the array's name; names joined at compile time.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <span>
 #include <string>
 
@@ -49,20 +48,6 @@ TEST(JoinedName, PrefixAndMemberMakeOneName) {
     EXPECT_EQ(std::string(name.text), "G_FP_NML_G_RAD");
     EXPECT_EQ(sizeof name.text, sizeof "G_FP_NML_G_RAD");
     EXPECT_STREQ((Array1<int, 2, joined_name<"A", "B">>::name()), "AB");
-}
-
-struct Record {
-    std::int32_t count;
-    Array1<double, 3, "ITEMS"> items;
-};
-
-TEST(ZeroRecord, ClearsEveryByte) {
-    static Record record;
-    record.count = 7;
-    record.items(3) = 2.5;
-    zero_record(record);
-    EXPECT_EQ(record.count, 0);
-    for (int i = 1; i <= 3; ++i) EXPECT_EQ(record.items(i), 0.0);
 }
 
 }  // namespace

@@ -40,9 +40,7 @@ TEST(RecordResets, ModelStateResetZeroesEveryRecord) {
 }
 
 TEST(RecordResets, SnapShotResetZeroesTheRecord) {
-    scribble(cmn_snap_shot);
-    reset_snap_shot_record();
-    EXPECT_TRUE(all_zero(cmn_snap_shot));
+    expect_reset_zeroes_all([](auto visit) { visit(cmn_snap_shot); }, reset_snap_shot_record);
 }
 
 }  // namespace
