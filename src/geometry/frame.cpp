@@ -70,8 +70,7 @@ PointRef reference_to(Point& p) { return {p.radius, p.latitude, p.longitude, p.x
 }
 
 // The conversions of one point, shared by the point sets and the single
-// points.  A set's loop passes copies of the frame, which its output arrays
-// cannot overlap, so the frame stays in registers.
+// points.
 using Rotation = decltype(DDipole::d_rotate);
 using Shift = decltype(DDipole::d_shift);
 
@@ -137,6 +136,17 @@ struct Vectors {
           x(set.x.first(n)), y(set.y.first(n)), z(set.z.first(n)) {}
 };
 
+// A conversion over a whole set.  The loop works on copies of the frame,
+// which the output arrays cannot overlap, so the frame stays in registers.
+template <void (*convert)(const PointRef&, const PointRef&, const Rotation&, const Shift&)>
+void convert_set(const PointSet& from, const PointSet& to, std::int32_t n) {
+    const Points input(from, n);
+    const Points output(to, n);
+    const Rotation rotate = d_dipole.d_rotate;
+    const Shift shift = d_dipole.d_shift;
+    for (std::size_t k = 0; k < input.count; ++k) convert(input.at(k), output.at(k), rotate, shift);
+}
+
 // y = m x, or y = m^T x; each component summed from 0.0 in index order.
 template <class Matrix>
 void multiply(const Matrix& m, const Vector3& x, Vector3& y, bool transposed) {
@@ -181,19 +191,11 @@ void set_mag(std::int32_t mag_type) {
 }
 
 void mag2geo_pts(const PointSet& magnetic, const PointSet& geographic, std::int32_t n) {
-    const Points m(magnetic, n);
-    const Points g(geographic, n);
-    const Rotation rotate = d_dipole.d_rotate;
-    const Shift shift = d_dipole.d_shift;
-    for (std::size_t k = 0; k < m.count; ++k) to_geographic(m.at(k), g.at(k), rotate, shift);
+    convert_set<to_geographic>(magnetic, geographic, n);
 }
 
 void geo2mag_pts(const PointSet& geographic, const PointSet& magnetic, std::int32_t n) {
-    const Points g(geographic, n);
-    const Points m(magnetic, n);
-    const Rotation rotate = d_dipole.d_rotate;
-    const Shift shift = d_dipole.d_shift;
-    for (std::size_t k = 0; k < g.count; ++k) to_magnetic(g.at(k), m.at(k), rotate, shift);
+    convert_set<to_magnetic>(geographic, magnetic, n);
 }
 
 void mag2geo_point(Point& magnetic, Point& geographic) {

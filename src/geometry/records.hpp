@@ -156,9 +156,9 @@ enum class FaceGroup {
     scale,                // scale_p, scale_q, scale_l
 };
 
-// A face record of capacity N: the faces across one axis.  Its members' array
-// names carry the upper-case prefix (G_FP, G_FQ or G_FL) before their own
-// names.  The normal points towards increasing p, q or longitude, from the
+// A face record of capacity N: the faces across one axis.  The members are
+// named without the record's prefix (cmn_g_face_p.m_p is g_fp_m_p); their
+// array names carry it (G_FP_M_P), and so do the snapshot variables.  The normal points towards increasing p, q or longitude, from the
 // voxel in (1, f) of the pair to the voxel in (2, f).
 template <int N, ArrayName Prefix>
 struct FaceRecord {
