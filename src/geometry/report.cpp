@@ -1,6 +1,7 @@
 #include "geometry/report.hpp"
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "geometry/dipole.hpp"
@@ -88,21 +89,30 @@ void write_voxels() {
     }
 }
 
-// A face section: face number, its voxel pair (low side first), then the
-// magnetic coordinates, position and normal, the geographic position and
-// normal, and the area.
+// The reals of a face record: the magnetic coordinates, position and normal,
+// the geographic position and normal, and the area.
+template <class Face, class Visit>
+void for_each_reported_face_member(const Face& faces, Visit&& visit) {
+    using G = FaceGroup;
+    for_each_face_member_in<G::coordinates, G::magnetic_position, G::magnetic_normal, G::geographic_position,
+                            G::geographic_normal, G::area>(faces, visit);
+}
+
+// A face section: face number, its voxel pair (low side first), the reals.
 template <class Face>
 void write_faces(std::string_view label, const Face& faces) {
-    using G = FaceGroup;
-    static const Format face_format("(A,A,3(i5,x),27(e15.8,x))");
+    static const Format face_format = [&] {
+        int reals = 0;
+        for_each_reported_face_member(faces, [&](const auto&) { ++reals; });
+        return Format("(A,A,3(i5,x)," + std::to_string(reals) + "(e15.8,x))");
+    }();
     start_section();
     const std::int32_t count = faces.dim;
     check_bound(faces.voxel, count);
     for (std::int32_t i = 1; i <= count; ++i) {
         FixedRecord record(output_unit, face_format);
         record << tag() << label << i << faces.voxel(1, i) << faces.voxel(2, i);
-        for_each_face_member_in<G::coordinates, G::magnetic_position, G::magnetic_normal, G::geographic_position,
-                                G::geographic_normal, G::area>(faces, [&](const auto& member) { record << member(i); });
+        for_each_reported_face_member(faces, [&](const auto& member) { record << member(i); });
     }
 }
 
