@@ -30,14 +30,10 @@ void write_faces(const Face& faces) {
         });
 }
 
-// Variables 1 to 141, straight from the records.
-void write_records() {
-    static constexpr std::int32_t voxel_capacity = max_voxel;
+// Variables 1 to 10: the frame and the grid.
+void write_grid() {
     const GrGrid& g = gr_grid;
-    const CmnGVoxel& v = cmn_g_voxel;
-    const std::int32_t nv = v.g_v_dimension;
-
-    const MatVariable voxels[] = {
+    const MatVariable grid[] = {
         matrix(d_dipole.d_rotate, 3, 3),
         row(g.gr_p, g.gr_np),
         row(g.gr_q, g.gr_nq),
@@ -48,6 +44,15 @@ void write_records() {
         scalar("gr_2d", g.gr_2d),
         scalar("gr_reg", g.gr_reg),
         scalar("gr_polar_flag", g.gr_polar_flag),
+    };
+    write_variables(grid);
+}
+
+// Variables 11 to 43: the per-voxel arrays.
+void write_voxels() {
+    const CmnGVoxel& v = cmn_g_voxel;
+    const std::int32_t nv = v.g_v_dimension;
+    const MatVariable voxels[] = {
         row(v.g_v_neighbor_pl, nv),
         row(v.g_v_neighbor_ph, nv),
         row(v.g_v_neighbor_ql, nv),
@@ -83,9 +88,13 @@ void write_records() {
         row(v.g_v_scale_l, nv),
     };
     write_variables(voxels);
-    write_faces(cmn_g_face_p);
-    write_faces(cmn_g_face_q);
-    write_faces(cmn_g_face_l);
+}
+
+// Variables 44 to 136 are the faces; 137 to 141 the boundary lists and the
+// voxel capacity.
+void write_boundaries() {
+    static constexpr std::int32_t voxel_capacity = max_voxel;
+    const CmnGVoxel& v = cmn_g_voxel;
     const MatVariable boundaries[] = {
         row(v.g_v_boundary_rl, v.g_v_bdry_rl_dim),
         row(v.g_v_boundary_rh, v.g_v_bdry_rh_dim),
@@ -124,7 +133,12 @@ void write_agrid() {
 }  // namespace
 
 void snap_geo() {
-    write_records();
+    write_grid();
+    write_voxels();
+    write_faces(cmn_g_face_p);
+    write_faces(cmn_g_face_q);
+    write_faces(cmn_g_face_l);
+    write_boundaries();
     write_agrid();
 }
 
