@@ -38,6 +38,7 @@ private:
 
 // A grid of nl x 100 x 199 nodes in the dipole frame, with no voxel.
 void fill_grid(int nl) {
+    vorn::reset_geometry_records();
     vorn::set_mag(2);
     vorn::cmn_io_flags.IO_GEOMETRY_FLAG = 1;
     vorn::GrGrid& g = vorn::gr_grid;

@@ -8,7 +8,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -24,23 +23,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-template <class Record>
-void clear(Record& record) {
-    std::memset(static_cast<void*>(&record), 0, sizeof record);
-}
-
 // Builds the capacity grid from its configuration in a scratch folder.
 void build_capacity_grid() {
     using namespace vorn;
-    clear(cmn_io_flags);
-    clear(cmn_gr_input);
-    clear(cmn_gr_p_trans);
-    clear(d_dipole);
-    clear(gr_grid);
-    clear(cmn_g_voxel);
-    clear(cmn_g_face_p);
-    clear(cmn_g_face_q);
-    clear(cmn_g_face_l);
+    reset_geometry_records();
     const fs::path home = fs::current_path();
     const fs::path dir = fs::temp_directory_path() / ("vorn_bench_snapshot_" + std::to_string(::getpid()));
     fs::create_directories(dir);

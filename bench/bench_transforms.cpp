@@ -36,7 +36,9 @@ void BM_mag2geo_pts(benchmark::State& state) {
     spread(a.mlat, -85.0, 85.0);
     spread(a.mlon, -180.0, 540.0);
     for (auto _ : state) {
-        mag2geo_pts(a.mrad, a.mlat, a.mlon, a.mx, a.my, a.mz, a.grad, a.glat, a.glon, a.gx, a.gy, a.gz, points);
+        mag2geo_pts({{a.mrad, "MRAD"}, {a.mlat, "MLAT"}, {a.mlon, "MLON"}, {a.mx, "MX"}, {a.my, "MY"}, {a.mz, "MZ"}},
+                    {{a.grad, "GRAD"}, {a.glat, "GLAT"}, {a.glon, "GLON"}, {a.gx, "GX"}, {a.gy, "GY"}, {a.gz, "GZ"}},
+                    points);
         benchmark::ClobberMemory();
     }
     report_per_point(state);

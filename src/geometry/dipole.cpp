@@ -2,18 +2,13 @@
 
 #include <cmath>
 
+#include "geometry/constants.hpp"
 #include "geometry/frame.hpp"
 #include "geometry/records.hpp"
 
 namespace vorn {
 
 namespace {
-
-constexpr double pi = 3.141592653589793;
-constexpr double one_third = 0.3333333333333333;
-constexpr double two_thirds = 0.6666666666666666;
-// |q| at or below this is the magnetic equator.
-constexpr double equator_q = 1.0e-6;
 
 double cube(double x) { return (x * x) * x; }
 
@@ -47,7 +42,7 @@ void pq2polar(const double* p, const double* q, double* r, double* lat, std::int
         // The quartic's root through its resolvent cubic.
         const double a = std::pow(std::sqrt((((pk * pk) * (pk * pk)) * 768.0) * (qk * qk) + 81.0) + 9.0, one_third);
         const double p_two_thirds = std::pow(pk, two_thirds);
-        const double b = ((std::pow(42.666666666666664, one_third) * re2) * p_two_thirds) /
+        const double b = ((std::pow(one_twenty_eight_thirds, one_third) * re2) * p_two_thirds) /
                          (a * std::pow(qk * qk, one_third));
         const double c = (a * re2) / ((std::pow(18.0, one_third) * p_two_thirds) *
                                       std::pow((qk * qk) * (qk * qk), one_third));

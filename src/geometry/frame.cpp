@@ -1,19 +1,16 @@
 #include "geometry/frame.hpp"
 
 #include <cmath>
+#include <cstddef>
+#include <span>
 
+#include "geometry/constants.hpp"
 #include "geometry/records.hpp"
 #include "runtime/checked_array.hpp"
 
 namespace vorn {
 
 namespace {
-
-// |cos(lat)| at or below this puts a point on the axis.
-constexpr double pole_tolerance = 1.0e-6;
-// Below this |lat| (deg) cos(lat) exceeds 1.7e-3, far above the tolerance, so
-// the cosine of the pole test need not be computed.
-constexpr double clear_of_pole_latitude = 89.9;
 
 using Basis = Array2<double, 3, 3, "BASIS">;
 using Vector3 = Array1<double, 3, "VECTOR">;
@@ -44,26 +41,61 @@ double folded_longitude(double x, double y, double lat) {
     return (s + 1.0) * 0.5 * g + (1.0 - s) * 0.5 * (g + 360.0);
 }
 
+// One point of a point set, or a single point, in both forms.
+struct PointRef {
+    double &radius, &latitude, &longitude, &x, &y, &z;
+};
+
+PointRef reference_to(Point& p) { return {p.radius, p.latitude, p.longitude, p.x, p.y, p.z}; }
+
 // Fills the form of the input point that was not given: the Cartesian triple
 // from a radius >= 0, otherwise the spherical triple from the Cartesian one
 // (its longitude left unfolded, since it only restates the input).
-void complete_input(double& rad, double& lat, double& lon, double& x, double& y, double& z) {
-    if (rad >= 0.0) {
-        spherical_to_cartesian(rad, lat, lon, x, y, z);
+[[gnu::always_inline]] inline void complete_input(const PointRef& p) {
+    if (p.radius >= 0.0) {
+        spherical_to_cartesian(p.radius, p.latitude, p.longitude, p.x, p.y, p.z);
         return;
     }
-    radius_and_latitude(x, y, z, rad, lat);
-    lon = std::atan2(y, x) * rad_to_deg;
+    radius_and_latitude(p.x, p.y, p.z, p.radius, p.latitude);
+    p.longitude = std::atan2(p.y, p.x) * rad_to_deg;
 }
 
 // Stores a converted point in both forms.
-void store_converted(double cx, double cy, double cz, double& rad, double& lat, double& lon, double& x, double& y,
-                     double& z) {
-    x = cx;
-    y = cy;
-    z = cz;
-    radius_and_latitude(cx, cy, cz, rad, lat);
-    lon = folded_longitude(cx, cy, lat);
+[[gnu::always_inline]] inline void store_converted(double cx, double cy, double cz, const PointRef& p) {
+    p.x = cx;
+    p.y = cy;
+    p.z = cz;
+    radius_and_latitude(cx, cy, cz, p.radius, p.latitude);
+    p.longitude = folded_longitude(cx, cy, p.latitude);
+}
+
+// The conversions of one point, shared by the point sets and the single
+// points.
+using Rotation = decltype(DDipole::d_rotate);
+using Shift = decltype(DDipole::d_shift);
+
+[[gnu::always_inline]] inline void to_geographic(const PointRef& m, const PointRef& g, const Rotation& rotate,
+                                                 const Shift& shift) {
+    complete_input(m);
+    const double m1 = m.x;
+    const double m2 = m.y;
+    const double m3 = m.z;
+    const double g1 = ((rotate(1, 1) * m1 + rotate(1, 2) * m2) + rotate(1, 3) * m3) + shift(1);
+    const double g2 = ((rotate(2, 1) * m1 + rotate(2, 2) * m2) + rotate(2, 3) * m3) + shift(2);
+    const double g3 = ((rotate(3, 1) * m1 + rotate(3, 2) * m2) + rotate(3, 3) * m3) + shift(3);
+    store_converted(g1, g2, g3, g);
+}
+
+[[gnu::always_inline]] inline void to_magnetic(const PointRef& g, const PointRef& m, const Rotation& rotate,
+                                               const Shift& shift) {
+    complete_input(g);
+    const double d1 = g.x - shift(1);
+    const double d2 = g.y - shift(2);
+    const double d3 = g.z - shift(3);
+    const double m1 = (rotate(1, 1) * d1 + rotate(2, 1) * d2) + rotate(3, 1) * d3;
+    const double m2 = (rotate(1, 2) * d1 + rotate(2, 2) * d2) + rotate(3, 2) * d3;
+    const double m3 = (rotate(1, 3) * d1 + rotate(2, 3) * d2) + rotate(3, 3) * d3;
+    store_converted(m1, m2, m3, m);
 }
 
 // Columns: radial, northward and eastward unit vectors at (lat, lon).
@@ -85,6 +117,36 @@ void local_basis(double lat, double lon, Basis& basis) {
     basis(3, 3) = 0.0;
 }
 
+// Elements 1 .. n of every array of a point or vector set, each checked
+// against its array's extent.
+struct Points {
+    std::size_t count;
+    std::span<double> radius, latitude, longitude, x, y, z;
+    Points(const PointSet& set, std::int32_t n)
+        : count(n > 0 ? static_cast<std::size_t>(n) : 0), radius(set.radius.first(n)),
+          latitude(set.latitude.first(n)), longitude(set.longitude.first(n)), x(set.x.first(n)),
+          y(set.y.first(n)), z(set.z.first(n)) {}
+    PointRef at(std::size_t k) const { return {radius[k], latitude[k], longitude[k], x[k], y[k], z[k]}; }
+};
+
+struct Vectors {
+    std::span<double> radial, northward, eastward, x, y, z;
+    Vectors(const VectorSet& set, std::int32_t n)
+        : radial(set.radial.first(n)), northward(set.northward.first(n)), eastward(set.eastward.first(n)),
+          x(set.x.first(n)), y(set.y.first(n)), z(set.z.first(n)) {}
+};
+
+// A conversion over a whole set.  The loop works on copies of the frame,
+// which the output arrays cannot overlap, so the frame stays in registers.
+template <void (*convert)(const PointRef&, const PointRef&, const Rotation&, const Shift&)>
+void convert_set(const PointSet& from, const PointSet& to, std::int32_t n) {
+    const Points input(from, n);
+    const Points output(to, n);
+    const Rotation rotate = d_dipole.d_rotate;
+    const Shift shift = d_dipole.d_shift;
+    for (std::size_t k = 0; k < input.count; ++k) convert(input.at(k), output.at(k), rotate, shift);
+}
+
 // y = m x, or y = m^T x; each component summed from 0.0 in index order.
 template <class Matrix>
 void multiply(const Matrix& m, const Vector3& x, Vector3& y, bool transposed) {
@@ -98,9 +160,8 @@ void multiply(const Matrix& m, const Vector3& x, Vector3& y, bool transposed) {
 }  // namespace
 
 void set_mag(std::int32_t mag_type) {
-    static const double pole_latitude = 79.98;    // deg, geographic
-    static const double pole_longitude = -70.91;  // deg, geographic
-    static const Array1<double, 3, "ECCENTRIC_SHIFT"> eccentric_shift = {{-391800.0, 257600.0, 178900.0}};  // m
+    static const Array1<double, 3, "ECCENTRIC_SHIFT"> eccentric_shift = {
+        {eccentric_shift_x, eccentric_shift_y, eccentric_shift_z}};
 
     DDipole& frame = d_dipole;
     frame.d_mag_type = mag_type;
@@ -129,68 +190,54 @@ void set_mag(std::int32_t mag_type) {
         for (int i = 1; i <= 3; ++i) frame.d_shift(i) = eccentric_shift(i);
 }
 
-void mag2geo_pts(double* mrad, double* mlat, double* mlon, double* mx, double* my, double* mz,
-                 double* grad, double* glat, double* glon, double* gx, double* gy, double* gz, std::int32_t n) {
-    const auto rotate = d_dipole.d_rotate;
-    const auto shift = d_dipole.d_shift;
-    for (int k = 0; k < n; ++k) {
-        complete_input(mrad[k], mlat[k], mlon[k], mx[k], my[k], mz[k]);
-        const double m1 = mx[k];
-        const double m2 = my[k];
-        const double m3 = mz[k];
-        const double g1 = ((rotate(1, 1) * m1 + rotate(1, 2) * m2) + rotate(1, 3) * m3) + shift(1);
-        const double g2 = ((rotate(2, 1) * m1 + rotate(2, 2) * m2) + rotate(2, 3) * m3) + shift(2);
-        const double g3 = ((rotate(3, 1) * m1 + rotate(3, 2) * m2) + rotate(3, 3) * m3) + shift(3);
-        store_converted(g1, g2, g3, grad[k], glat[k], glon[k], gx[k], gy[k], gz[k]);
-    }
+void mag2geo_pts(const PointSet& magnetic, const PointSet& geographic, std::int32_t n) {
+    convert_set<to_geographic>(magnetic, geographic, n);
 }
 
-void geo2mag_pts(double* grad, double* glat, double* glon, double* gx, double* gy, double* gz,
-                 double* mrad, double* mlat, double* mlon, double* mx, double* my, double* mz, std::int32_t n) {
-    const auto rotate = d_dipole.d_rotate;
-    const auto shift = d_dipole.d_shift;
-    for (int k = 0; k < n; ++k) {
-        complete_input(grad[k], glat[k], glon[k], gx[k], gy[k], gz[k]);
-        const double d1 = gx[k] - shift(1);
-        const double d2 = gy[k] - shift(2);
-        const double d3 = gz[k] - shift(3);
-        const double m1 = (rotate(1, 1) * d1 + rotate(2, 1) * d2) + rotate(3, 1) * d3;
-        const double m2 = (rotate(1, 2) * d1 + rotate(2, 2) * d2) + rotate(3, 2) * d3;
-        const double m3 = (rotate(1, 3) * d1 + rotate(2, 3) * d2) + rotate(3, 3) * d3;
-        store_converted(m1, m2, m3, mrad[k], mlat[k], mlon[k], mx[k], my[k], mz[k]);
-    }
+void geo2mag_pts(const PointSet& geographic, const PointSet& magnetic, std::int32_t n) {
+    convert_set<to_magnetic>(geographic, magnetic, n);
 }
 
-void mag2geo_dir(double* mrad, double* mlat, double* mlon, double* v_rad, double* v_lat, double* v_lon,
-                 double* mx, double* my, double* mz, double* v_x, double* v_y, double* v_z,
-                 double* grad, double* glat, double* glon, double* vg_rad, double* vg_lat, double* vg_lon,
-                 double* gx, double* gy, double* gz, double* vg_x, double* vg_y, double* vg_z, std::int32_t n) {
-    mag2geo_pts(mrad, mlat, mlon, mx, my, mz, grad, glat, glon, gx, gy, gz, n);
+void mag2geo_point(Point& magnetic, Point& geographic) {
+    to_geographic(reference_to(magnetic), reference_to(geographic), d_dipole.d_rotate, d_dipole.d_shift);
+}
+
+void geo2mag_point(Point& geographic, Point& magnetic) {
+    to_magnetic(reference_to(geographic), reference_to(magnetic), d_dipole.d_rotate, d_dipole.d_shift);
+}
+
+void mag2geo_dir(const PointSet& magnetic, const VectorSet& magnetic_vector, const PointSet& geographic,
+                 const VectorSet& geographic_vector, std::int32_t n) {
+    mag2geo_pts(magnetic, geographic, n);
+    const Points m(magnetic, n);
+    const Points g(geographic, n);
+    const Vectors mv(magnetic_vector, n);
+    const Vectors gv(geographic_vector, n);
     const auto rotate = d_dipole.d_rotate;
-    Basis magnetic;
-    Basis geographic;
+    Basis magnetic_basis;
+    Basis geographic_basis;
     Vector3 magnetic_local;
     Vector3 magnetic_cartesian;
     Vector3 geographic_cartesian;
     Vector3 geographic_local;
-    for (int k = 0; k < n; ++k) {
-        local_basis(mlat[k], mlon[k], magnetic);
-        local_basis(glat[k], glon[k], geographic);
-        magnetic_local(1) = v_rad[k];
-        magnetic_local(2) = v_lat[k];
-        magnetic_local(3) = v_lon[k];
-        multiply(magnetic, magnetic_local, magnetic_cartesian, false);
+    for (std::size_t k = 0; k < m.count; ++k) {
+        local_basis(m.latitude[k], m.longitude[k], magnetic_basis);
+        local_basis(g.latitude[k], g.longitude[k], geographic_basis);
+        magnetic_local(1) = mv.radial[k];
+        magnetic_local(2) = mv.northward[k];
+        magnetic_local(3) = mv.eastward[k];
+        multiply(magnetic_basis, magnetic_local, magnetic_cartesian, false);
         multiply(rotate, magnetic_cartesian, geographic_cartesian, false);
-        multiply(geographic, geographic_cartesian, geographic_local, true);
-        v_x[k] = magnetic_cartesian(1);
-        v_y[k] = magnetic_cartesian(2);
-        v_z[k] = magnetic_cartesian(3);
-        vg_x[k] = geographic_cartesian(1);
-        vg_y[k] = geographic_cartesian(2);
-        vg_z[k] = geographic_cartesian(3);
-        vg_rad[k] = geographic_local(1);
-        vg_lat[k] = geographic_local(2);
-        vg_lon[k] = geographic_local(3);
+        multiply(geographic_basis, geographic_cartesian, geographic_local, true);
+        mv.x[k] = magnetic_cartesian(1);
+        mv.y[k] = magnetic_cartesian(2);
+        mv.z[k] = magnetic_cartesian(3);
+        gv.x[k] = geographic_cartesian(1);
+        gv.y[k] = geographic_cartesian(2);
+        gv.z[k] = geographic_cartesian(3);
+        gv.radial[k] = geographic_local(1);
+        gv.northward[k] = geographic_local(2);
+        gv.eastward[k] = geographic_local(3);
     }
 }
 

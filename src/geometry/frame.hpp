@@ -11,9 +11,10 @@
 // with d_rotate column-major and its column 3 the dipole axis.  A direction
 // converts with d_rotate alone.
 //
-// Array routines take parallel arrays of n doubles and the count n last; with
-// n <= 0 they read and write nothing.  Per element, a negative input radius
-// marks the Cartesian triple as the input; the spherical input triple is then
+// The point routines take point sets (parallel arrays, one per coordinate)
+// and the count n last; with n <= 0 they read and write nothing, and an n
+// beyond an array's extent ends the run with the subscript report.  Per
+// element, a negative input radius marks the Cartesian triple as the input; the spherical input triple is then
 // completed from it, with a longitude atan2(y, x) in [-180, 180] that is not
 // folded.  Every longitude of a converted point is folded into [0, 360] with
 // the sign function s(v) = -1 for v < 0, +1 otherwise (-0.0 counts as not
@@ -26,11 +27,26 @@
 
 #include <cstdint>
 
+#include "runtime/checked_array.hpp"
+
 namespace vorn {
 
-// Degrees to radians and back, as the transforms multiply.
-inline constexpr double deg_to_rad = 0.017453292519943295;
-inline constexpr double rad_to_deg = 57.29577951308232;
+// Points in one frame: spherical (radius in m, latitude and longitude in
+// degrees) and Cartesian (x, y, z in m), element k of each array one point.
+struct PointSet {
+    ArraySpan<double> radius, latitude, longitude, x, y, z;
+};
+
+// Vectors attached to the points of a set: local components (radial,
+// northward, eastward at the point) and Cartesian ones (x, y, z).
+struct VectorSet {
+    ArraySpan<double> radial, northward, eastward, x, y, z;
+};
+
+// One point in both forms.
+struct Point {
+    double radius, latitude, longitude, x, y, z;
+};
 
 // Fills d_dipole: 1 the geographic frame (identity, no shift); 2 the centred
 // dipole with its axis at geographic latitude 79.98, longitude -70.91;
@@ -40,28 +56,29 @@ inline constexpr double rad_to_deg = 57.29577951308232;
 // latitude -10.02.
 void set_mag(std::int32_t mag_type);
 
-// Magnetic to geographic points.  In: mrad >= 0 with mlat, mlon (then mx, my,
-// mz are written), or mrad < 0 with mx, my, mz (then mrad, mlat, mlon are
-// written).  Out: grad, glat, glon (glon in [0, 360]) and gx, gy, gz.
-void mag2geo_pts(double* mrad, double* mlat, double* mlon, double* mx, double* my, double* mz,
-                 double* grad, double* glat, double* glon, double* gx, double* gy, double* gz, std::int32_t n);
+// Magnetic to geographic points.  In: magnetic radius >= 0 with latitude and
+// longitude (then x, y, z are written), or radius < 0 with x, y, z (then
+// radius, latitude, longitude are written).  Out: the whole geographic set
+// (longitude in [0, 360]).
+void mag2geo_pts(const PointSet& magnetic, const PointSet& geographic, std::int32_t n);
 
-// The mirror of mag2geo_pts: grad >= 0 with glat, glon, or grad < 0 with gx,
-// gy, gz, in; mrad, mlat, mlon (mlon in [0, 360]) and mx, my, mz out.
-void geo2mag_pts(double* grad, double* glat, double* glon, double* gx, double* gy, double* gz,
-                 double* mrad, double* mlat, double* mlon, double* mx, double* my, double* mz, std::int32_t n);
+// The mirror of mag2geo_pts: geographic in, the whole magnetic set out
+// (longitude in [0, 360]).
+void geo2mag_pts(const PointSet& geographic, const PointSet& magnetic, std::int32_t n);
 
-// Points with attached vectors.  In: the magnetic position as for mag2geo_pts
-// and the vector's magnetic components v_rad, v_lat, v_lon (radial, northward,
-// eastward).  Out: every other array: the vector in magnetic Cartesian
-// (v_x, v_y, v_z), geographic local (vg_rad, vg_lat, vg_lon: radial,
-// northward, eastward) and geographic Cartesian (vg_x, vg_y, vg_z)
-// components, and the positions as mag2geo_pts gives them (all positions are
-// converted before the first vector).  The local bases are taken at the
-// magnetic and geographic latitude and longitude of each point.
-void mag2geo_dir(double* mrad, double* mlat, double* mlon, double* v_rad, double* v_lat, double* v_lon,
-                 double* mx, double* my, double* mz, double* v_x, double* v_y, double* v_z,
-                 double* grad, double* glat, double* glon, double* vg_rad, double* vg_lat, double* vg_lon,
-                 double* gx, double* gy, double* gz, double* vg_x, double* vg_y, double* vg_z, std::int32_t n);
+// mag2geo_pts and geo2mag_pts on a single point, element for element the
+// same arithmetic.
+void mag2geo_point(Point& magnetic, Point& geographic);
+void geo2mag_point(Point& geographic, Point& magnetic);
+
+// Points with attached vectors.  In: the magnetic points as for mag2geo_pts
+// and the vectors' local magnetic components.  Out: everything else: the
+// vectors' magnetic Cartesian components, the geographic points as
+// mag2geo_pts gives them (all points are converted before the first vector)
+// and the vectors' local and Cartesian geographic components.  The local
+// bases are taken at the magnetic and geographic latitude and longitude of
+// each point.
+void mag2geo_dir(const PointSet& magnetic, const VectorSet& magnetic_vector, const PointSet& geographic,
+                 const VectorSet& geographic_vector, std::int32_t n);
 
 }  // namespace vorn

@@ -19,12 +19,6 @@ namespace vorn {
 namespace {
 
 constexpr double re = earth_radius;
-// 1.1 Re, the reference radius of the equatorial and mid-latitude steps, as
-// the product rounds in double arithmetic.
-constexpr double r_ref = 7008320.000000001;
-constexpr double count_tolerance = 1.0e-5;
-constexpr double polar_line_mlat = 89.5;   // deg: the boundary line of a polar grid
-constexpr double max_line_mlat = 89.95;    // deg: highest high-latitude line at mrad_4hlp
 
 // The integer part of a count quotient (truncation).  Quotients beyond the
 // range of any grid saturate at +-2^28, so that the sums and doublings of the
@@ -97,11 +91,10 @@ void check_axis(const AxisMessages& messages, std::int32_t count, const Values& 
 }  // namespace
 
 double geographic_radius(double mrad, double mlat, double mlon) {
-    // Defined even for a negative radius, which makes them the transform's input.
-    double mx = 0.0, my = 0.0, mz = 0.0;
-    double grad, glat, glon, gx, gy, gz;
-    mag2geo_pts(&mrad, &mlat, &mlon, &mx, &my, &mz, &grad, &glat, &glon, &gx, &gy, &gz, 1);
-    return grad;
+    Point magnetic{mrad, mlat, mlon, 0.0, 0.0, 0.0};
+    Point geographic;
+    mag2geo_point(magnetic, geographic);
+    return geographic.radius;
 }
 
 void create_grid() {
@@ -210,13 +203,11 @@ void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_
     midlat_mlat_max = 0.0;
     for (std::int32_t i = 1; i <= nl; ++i) {
         for (const double glat_sign : {1.0, -1.0}) {
-            double grad_probe = in.GR_I_GALT_HIBDRY + re;
-            double glat = glat_sign * in.GR_I_GLAT_MLTRANS;
-            double glon = g.gr_l(i);
-            double gx = 0.0, gy = 0.0, gz = 0.0;
-            double mrad, mlat, mlon, mx, my, mz;
-            geo2mag_pts(&grad_probe, &glat, &glon, &gx, &gy, &gz, &mrad, &mlat, &mlon, &mx, &my, &mz, 1);
-            const double p = p_of(mrad, mlat);
+            Point probe{in.GR_I_GALT_HIBDRY + re, glat_sign * in.GR_I_GLAT_MLTRANS, g.gr_l(i), 0.0, 0.0, 0.0};
+            Point magnetic;
+            geo2mag_point(probe, magnetic);
+            const double mlat = magnetic.latitude;
+            const double p = p_of(magnetic.radius, mlat);
             if (p > midlat_pmax) midlat_pmax = p;
             if (mlat > midlat_mlat_max) midlat_mlat_max = mlat;
         }
@@ -295,11 +286,6 @@ void create_grid_q(const double& midlat_pmax, const double& midlat_mlat_max, con
                    const double& global_mlat_max) {
     GrGrid& g = gr_grid;
     const CmnGrInput& in = cmn_gr_input;
-    // Re / (1.04 Re) and Re / (1.1 Re) as the program holds them.
-    constexpr double eq_ratio = 0.9615384615384616;
-    constexpr double ref_ratio = 0.909090909090909;
-    // |dq/dr| per metre at 1.1 Re on the equator, without its latitude factor.
-    constexpr double dq_dr_ref = ((re * re) / ((r_ref * r_ref) * r_ref)) * 2.0;
     raise_invalid_on_nan({in.GR_I_GALT_LOWBDRY, in.GR_I_DMLAT_EQALT300, in.GR_I_DGALT_MLALT600});
 
     // The top of the mid-latitude stretches: the foot of the last

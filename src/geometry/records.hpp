@@ -12,29 +12,12 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
+#include "geometry/constants.hpp"
 #include "runtime/checked_array.hpp"
 
 namespace vorn {
-
-// Earth radius of the whole grid construction (m).
-inline constexpr double earth_radius = 6371200.0;
-
-// Capacities.
-inline constexpr int max_voxel = 100000;           // most voxels a grid may have
-inline constexpr int voxel_slots = max_voxel + 1;  // slots of every per-voxel array
-inline constexpr int null_voxel = 100001;          // "no voxel" in neighbours and face pairs
-inline constexpr int max_p_faces = 110000;
-inline constexpr int max_q_faces = 110000;
-inline constexpr int max_l_faces = 120000;
-inline constexpr int max_boundary = 100000;        // entries of each boundary list
-inline constexpr int max_grid_l = 100;             // l values
-inline constexpr int max_grid_p = 100;             // p values
-inline constexpr int max_grid_q = 200;             // q values (at most 199 are used)
-inline constexpr int max_cells_p = 99;
-inline constexpr int max_cells_q = 199;
-inline constexpr int max_cells_l = 99;
-inline constexpr int max_knots = 100;              // stretching knots and namelist arrays
 
 // Group NML_IO_FLAGS: ten output switches, in the group's order.
 struct CmnIoFlags {
@@ -159,50 +142,104 @@ struct CmnGVoxel {
     BoundaryList<"G_V_BOUNDARY_LH"> g_v_boundary_lh;  // high-longitude edge
 };
 
-// The three face records share one layout; their members carry the prefix
-// g_fp_, g_fq_ or g_fl_ and their array names the upper-case prefix.  The
-// normal points towards increasing p, q or longitude, from the voxel in (1, f)
-// of the pair to the voxel in (2, f).
-#define VORN_FACE_RECORD(Record, pre, PRE, N)                                  \
-    struct Record {                                                           \
-        std::int32_t pre##_dim;                                               \
-        Array1<double, N, #PRE "_G_RADIUS"> pre##_g_radius;                   \
-        Array1<double, N, #PRE "_G_LATITUDE"> pre##_g_latitude;               \
-        Array1<double, N, #PRE "_G_LONGITUDE"> pre##_g_longitude;             \
-        Array1<double, N, #PRE "_G_X"> pre##_g_x;                             \
-        Array1<double, N, #PRE "_G_Y"> pre##_g_y;                             \
-        Array1<double, N, #PRE "_G_Z"> pre##_g_z;                             \
-        Array1<double, N, #PRE "_M_RADIUS"> pre##_m_radius;                   \
-        Array1<double, N, #PRE "_M_LATITUDE"> pre##_m_latitude;               \
-        Array1<double, N, #PRE "_M_LONGITUDE"> pre##_m_longitude;             \
-        Array1<double, N, #PRE "_M_X"> pre##_m_x;                             \
-        Array1<double, N, #PRE "_M_Y"> pre##_m_y;                             \
-        Array1<double, N, #PRE "_M_Z"> pre##_m_z;                             \
-        Array1<double, N, #PRE "_M_P"> pre##_m_p;                             \
-        Array1<double, N, #PRE "_M_Q"> pre##_m_q;                             \
-        Array1<double, N, #PRE "_AREA"> pre##_area;                           \
-        Array2<std::int32_t, 2, N, #PRE "_VOXEL"> pre##_voxel;                \
-        Array1<double, N, #PRE "_NML_G_RAD"> pre##_nml_g_rad;                 \
-        Array1<double, N, #PRE "_NML_G_LAT"> pre##_nml_g_lat;                 \
-        Array1<double, N, #PRE "_NML_G_LON"> pre##_nml_g_lon;                 \
-        Array1<double, N, #PRE "_NML_G_X"> pre##_nml_g_x;                     \
-        Array1<double, N, #PRE "_NML_G_Y"> pre##_nml_g_y;                     \
-        Array1<double, N, #PRE "_NML_G_Z"> pre##_nml_g_z;                     \
-        Array1<double, N, #PRE "_NML_M_RAD"> pre##_nml_m_rad;                 \
-        Array1<double, N, #PRE "_NML_M_LAT"> pre##_nml_m_lat;                 \
-        Array1<double, N, #PRE "_NML_M_LON"> pre##_nml_m_lon;                 \
-        Array1<double, N, #PRE "_NML_M_X"> pre##_nml_m_x;                     \
-        Array1<double, N, #PRE "_NML_M_Y"> pre##_nml_m_y;                     \
-        Array1<double, N, #PRE "_NML_M_Z"> pre##_nml_m_z;                     \
-        Array1<double, N, #PRE "_SCALE_P"> pre##_scale_p;                     \
-        Array1<double, N, #PRE "_SCALE_Q"> pre##_scale_q;                     \
-        Array1<double, N, #PRE "_SCALE_L"> pre##_scale_l;                     \
-    }
+// What a member of a face record holds.  Each writer of the faces (the report,
+// the snapshot) names the groups it writes in its own order and gets each
+// group's members in the order of the member list below.
+enum class FaceGroup {
+    geographic_position,  // g_radius .. g_z, at the face centre
+    magnetic_position,    // m_radius .. m_z
+    coordinates,          // m_p, m_q
+    area,
+    voxel_pair,           // (1, f) the low side, (2, f) the high side
+    geographic_normal,    // nml_g_rad .. nml_g_z
+    magnetic_normal,      // nml_m_rad .. nml_m_z
+    scale,                // scale_p, scale_q, scale_l
+};
 
-VORN_FACE_RECORD(CmnGFaceP, g_fp, G_FP, max_p_faces);
-VORN_FACE_RECORD(CmnGFaceQ, g_fq, G_FQ, max_q_faces);
-VORN_FACE_RECORD(CmnGFaceL, g_fl, G_FL, max_l_faces);
-#undef VORN_FACE_RECORD
+// A face record of capacity N: the faces across one axis.  The members are
+// named without the record's prefix (cmn_g_face_p.m_p is g_fp_m_p); their
+// array names carry it (G_FP_M_P), and so do the snapshot variables.  The normal points towards increasing p, q or longitude, from the
+// voxel in (1, f) of the pair to the voxel in (2, f).
+template <int N, ArrayName Prefix>
+struct FaceRecord {
+    static constexpr int capacity = N;
+    template <ArrayName Member>
+    using Real = Array1<double, N, joined_name<Prefix, Member>>;
+
+    std::int32_t dim;
+    Real<"_G_RADIUS"> g_radius;
+    Real<"_G_LATITUDE"> g_latitude;
+    Real<"_G_LONGITUDE"> g_longitude;
+    Real<"_G_X"> g_x;
+    Real<"_G_Y"> g_y;
+    Real<"_G_Z"> g_z;
+    Real<"_M_RADIUS"> m_radius;
+    Real<"_M_LATITUDE"> m_latitude;
+    Real<"_M_LONGITUDE"> m_longitude;
+    Real<"_M_X"> m_x;
+    Real<"_M_Y"> m_y;
+    Real<"_M_Z"> m_z;
+    Real<"_M_P"> m_p;
+    Real<"_M_Q"> m_q;
+    Real<"_AREA"> area;
+    Array2<std::int32_t, 2, N, joined_name<Prefix, "_VOXEL">> voxel;
+    Real<"_NML_G_RAD"> nml_g_rad;
+    Real<"_NML_G_LAT"> nml_g_lat;
+    Real<"_NML_G_LON"> nml_g_lon;
+    Real<"_NML_G_X"> nml_g_x;
+    Real<"_NML_G_Y"> nml_g_y;
+    Real<"_NML_G_Z"> nml_g_z;
+    Real<"_NML_M_RAD"> nml_m_rad;
+    Real<"_NML_M_LAT"> nml_m_lat;
+    Real<"_NML_M_LON"> nml_m_lon;
+    Real<"_NML_M_X"> nml_m_x;
+    Real<"_NML_M_Y"> nml_m_y;
+    Real<"_NML_M_Z"> nml_m_z;
+    Real<"_SCALE_P"> scale_p;
+    Real<"_SCALE_Q"> scale_q;
+    Real<"_SCALE_L"> scale_l;
+};
+
+// The members of a face record that belong to group G, handed to visit with
+// the group as a compile-time tag.
+template <FaceGroup G, class Visit, class... Members>
+void visit_group(Visit& visit, Members&... members) {
+    (visit(std::integral_constant<FaceGroup, G>{}, members), ...);
+}
+
+// The member list of the face records: every member array with its group, in
+// the order of the record.  A new face quantity is a member above and its
+// name here.
+template <class Face, class Visit>
+void for_each_face_member(Face& f, Visit&& visit) {
+    using G = FaceGroup;
+    visit_group<G::geographic_position>(visit, f.g_radius, f.g_latitude, f.g_longitude, f.g_x, f.g_y, f.g_z);
+    visit_group<G::magnetic_position>(visit, f.m_radius, f.m_latitude, f.m_longitude, f.m_x, f.m_y, f.m_z);
+    visit_group<G::coordinates>(visit, f.m_p, f.m_q);
+    visit_group<G::area>(visit, f.area);
+    visit_group<G::voxel_pair>(visit, f.voxel);
+    visit_group<G::geographic_normal>(visit, f.nml_g_rad, f.nml_g_lat, f.nml_g_lon, f.nml_g_x, f.nml_g_y, f.nml_g_z);
+    visit_group<G::magnetic_normal>(visit, f.nml_m_rad, f.nml_m_lat, f.nml_m_lon, f.nml_m_x, f.nml_m_y, f.nml_m_z);
+    visit_group<G::scale>(visit, f.scale_p, f.scale_q, f.scale_l);
+}
+
+// The members of group G alone, in the order of the list.
+template <FaceGroup G, class Face, class Visit>
+void for_each_face_member_of(Face& f, Visit& visit) {
+    for_each_face_member(f, [&](auto group, auto& member) {
+        if constexpr (decltype(group)::value == G) visit(member);
+    });
+}
+
+// The members of the given groups, group after group in the order given.
+template <FaceGroup... Groups, class Face, class Visit>
+void for_each_face_member_in(Face& f, Visit&& visit) {
+    (for_each_face_member_of<Groups>(f, visit), ...);
+}
+
+using CmnGFaceP = FaceRecord<max_p_faces, "G_FP">;
+using CmnGFaceQ = FaceRecord<max_q_faces, "G_FQ">;
+using CmnGFaceL = FaceRecord<max_l_faces, "G_FL">;
 
 extern CmnIoFlags cmn_io_flags;
 extern CmnGrInput cmn_gr_input;
@@ -213,5 +250,9 @@ extern CmnGVoxel cmn_g_voxel;
 extern CmnGFaceP cmn_g_face_p;
 extern CmnGFaceQ cmn_g_face_q;
 extern CmnGFaceL cmn_g_face_l;
+
+// Zeroes all of the records above, as the run starts them: for harnesses that
+// build geometries more than once in one process.
+void reset_geometry_records();
 
 }  // namespace vorn

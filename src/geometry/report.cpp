@@ -1,11 +1,13 @@
 #include "geometry/report.hpp"
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "geometry/dipole.hpp"
 #include "geometry/frame.hpp"
 #include "geometry/records.hpp"
+#include "geometry/voxel_geometry.hpp"
 #include "runtime/checked_array.hpp"
 #include "runtime/fixed_format.hpp"
 #include "runtime/free_format.hpp"
@@ -87,26 +89,30 @@ void write_voxels() {
     }
 }
 
-// The 27 reals of a face record, in their order, from a face record with
-// member prefix `pre`.
-#define VORN_FACE_REPORT_REALS(f, pre)                                                                   \
-    f.pre##_m_p, f.pre##_m_q, f.pre##_m_radius, f.pre##_m_latitude, f.pre##_m_longitude, f.pre##_m_x,  \
-        f.pre##_m_y, f.pre##_m_z, f.pre##_nml_m_rad, f.pre##_nml_m_lat, f.pre##_nml_m_lon,             \
-        f.pre##_nml_m_x, f.pre##_nml_m_y, f.pre##_nml_m_z, f.pre##_g_radius, f.pre##_g_latitude,       \
-        f.pre##_g_longitude, f.pre##_g_x, f.pre##_g_y, f.pre##_g_z, f.pre##_nml_g_rad,                 \
-        f.pre##_nml_g_lat, f.pre##_nml_g_lon, f.pre##_nml_g_x, f.pre##_nml_g_y, f.pre##_nml_g_z,       \
-        f.pre##_area
+// The reals of a face record: the magnetic coordinates, position and normal,
+// the geographic position and normal, and the area.
+template <class Face, class Visit>
+void for_each_reported_face_member(const Face& faces, Visit&& visit) {
+    using G = FaceGroup;
+    for_each_face_member_in<G::coordinates, G::magnetic_position, G::magnetic_normal, G::geographic_position,
+                            G::geographic_normal, G::area>(faces, visit);
+}
 
 // A face section: face number, its voxel pair (low side first), the reals.
-template <class Pair, class... Reals>
-void write_faces(std::string_view label, std::int32_t count, const Pair& voxel, const Reals&... reals) {
-    static const Format face_format("(A,A,3(i5,x),27(e15.8,x))");
+template <class Face>
+void write_faces(std::string_view label, const Face& faces) {
+    static const Format face_format = [&] {
+        int reals = 0;
+        for_each_reported_face_member(faces, [&](const auto&) { ++reals; });
+        return Format("(A,A,3(i5,x)," + std::to_string(reals) + "(e15.8,x))");
+    }();
     start_section();
-    check_bound(voxel, count);
+    const std::int32_t count = faces.dim;
+    check_bound(faces.voxel, count);
     for (std::int32_t i = 1; i <= count; ++i) {
         FixedRecord record(output_unit, face_format);
-        record << tag() << label << i << voxel(1, i) << voxel(2, i);
-        put_elements(record, i, reals...);
+        record << tag() << label << i << faces.voxel(1, i) << faces.voxel(2, i);
+        for_each_reported_face_member(faces, [&](const auto& member) { record << member(i); });
     }
 }
 
@@ -183,9 +189,8 @@ void write_grid_nodes() {
         for (std::int32_t k = 1; k <= nodes; ++k) node.mlon(k) = l;
         // r > 0 (a field line's radius): mag2geo_pts reads the spherical
         // triple and leaves it as it is for the next l value.
-        mag2geo_pts(node.r.data(), node.mlat.data(), node.mlon.data(), node.mx.data(), node.my.data(),
-                    node.mz.data(), node.grad.data(), node.glat.data(), node.glon.data(), node.gx.data(),
-                    node.gy.data(), node.gz.data(), nodes);
+        mag2geo_pts({node.r, node.mlat, node.mlon, node.mx, node.my, node.mz},
+                    {node.grad, node.glat, node.glon, node.gx, node.gy, node.gz}, nodes);
         for (std::int32_t ip = 1; ip <= np; ++ip) {
             for (std::int32_t iq = 1; iq <= nq; ++iq) {
                 const std::int32_t k = (ip - 1) * nq + iq;
@@ -199,45 +204,20 @@ void write_grid_nodes() {
     }
 }
 
-// The magnetic Cartesian corners of each voxel's cross-section, at the
-// voxel's own magnetic longitude: low p and low q, high p and low q, high p
-// and high q, low p and high q.
+// The magnetic Cartesian corners of each voxel's cross-section at its own
+// magnetic longitude.
 void write_voxel_corners() {
     static const Format corner_format("(A,A,1(i5,x),12(e15.8,x))");
-    Array1<double, 4, "P"> p;
-    Array1<double, 4, "Q"> q;
-    Array1<double, 4, "MRAD"> mrad;
-    Array1<double, 4, "MLAT"> mlat;
-    Array1<double, 4, "MLON"> mlon;
-    Array1<double, 4, "AMX"> amx;
-    Array1<double, 4, "AMY"> amy;
-    Array1<double, 4, "AMZ"> amz;
-    Array1<double, 4, "GRAD"> grad;
-    Array1<double, 4, "GLAT"> glat;
-    Array1<double, 4, "GLON"> glon;
-    Array1<double, 4, "GX"> gx;
-    Array1<double, 4, "GY"> gy;
-    Array1<double, 4, "GZ"> gz;
+    static VoxelCorners corners;
     const CmnGVoxel& v = cmn_g_voxel;
-    const CmnGFaceP& fp = cmn_g_face_p;
-    const CmnGFaceQ& fq = cmn_g_face_q;
     start_section();
     const std::int32_t count = v.g_v_dimension;
     check_bound(v.g_v_face_pl, count);
     for (std::int32_t i = 1; i <= count; ++i) {
-        const std::int32_t p_face[4] = {v.g_v_face_pl(i), v.g_v_face_ph(i), v.g_v_face_ph(i), v.g_v_face_pl(i)};
-        const std::int32_t q_face[4] = {v.g_v_face_ql(i), v.g_v_face_ql(i), v.g_v_face_qh(i), v.g_v_face_qh(i)};
-        for (int k = 1; k <= 4; ++k) {
-            p(k) = fp.g_fp_m_p(p_face[k - 1]);
-            q(k) = fq.g_fq_m_q(q_face[k - 1]);
-            mlon(k) = v.g_v_m_longitude(i);
-        }
-        pq2polar(p.data(), q.data(), mrad.data(), mlat.data(), 4);
-        mag2geo_pts(mrad.data(), mlat.data(), mlon.data(), amx.data(), amy.data(), amz.data(), grad.data(),
-                    glat.data(), glon.data(), gx.data(), gy.data(), gz.data(), 4);
+        voxel_corners(i, CornerRounds::centre_longitude, corners);
         FixedRecord record(output_unit, corner_format);
         record << tag() << "agrid" << i;
-        for (int k = 1; k <= 4; ++k) record << amx(k) << amy(k) << amz(k);
+        for (int k = 1; k <= corners.count; ++k) record << corners.m_x(k) << corners.m_y(k) << corners.m_z(k);
     }
 }
 
@@ -258,9 +238,9 @@ void write_summaries() {
     FreeLine(output_unit) << "g_v_bdry_ll_dim = " << v.g_v_bdry_ll_dim;
     FreeLine(output_unit) << "g_v_bdry_lh_dim = " << v.g_v_bdry_lh_dim;
     blank_line();
-    FreeLine(output_unit) << "g_fp_dim = " << cmn_g_face_p.g_fp_dim;
-    FreeLine(output_unit) << "g_fq_dim = " << cmn_g_face_q.g_fq_dim;
-    FreeLine(output_unit) << "g_fl_dim = " << cmn_g_face_l.g_fl_dim;
+    FreeLine(output_unit) << "g_fp_dim = " << cmn_g_face_p.dim;
+    FreeLine(output_unit) << "g_fq_dim = " << cmn_g_face_q.dim;
+    FreeLine(output_unit) << "g_fl_dim = " << cmn_g_face_l.dim;
     blank_line();
 }
 
@@ -314,10 +294,10 @@ void print_geometry() {
     if (cmn_io_flags.IO_GEOMETRY_FLAG != 1) return;
 
     write_voxels();
-    write_count("no_of_p_faces  ", cmn_g_face_p.g_fp_dim);
-    write_faces("facep ", cmn_g_face_p.g_fp_dim, cmn_g_face_p.g_fp_voxel, VORN_FACE_REPORT_REALS(cmn_g_face_p, g_fp));
-    write_count("no_of_q_faces ", cmn_g_face_q.g_fq_dim);
-    write_faces("faceq ", cmn_g_face_q.g_fq_dim, cmn_g_face_q.g_fq_voxel, VORN_FACE_REPORT_REALS(cmn_g_face_q, g_fq));
+    write_count("no_of_p_faces  ", cmn_g_face_p.dim);
+    write_faces("facep ", cmn_g_face_p);
+    write_count("no_of_q_faces ", cmn_g_face_q.dim);
+    write_faces("faceq ", cmn_g_face_q);
     write_count("g_v_bdry_rl_dim ", v.g_v_bdry_rl_dim);
     write_list("rlboundary ", v.g_v_boundary_rl, v.g_v_bdry_rl_dim);
     write_count("g_v_bdry_rh_dim ", v.g_v_bdry_rh_dim);
@@ -330,7 +310,5 @@ void print_geometry() {
     write_summaries();
     write_tables();
 }
-
-#undef VORN_FACE_REPORT_REALS
 
 }  // namespace vorn

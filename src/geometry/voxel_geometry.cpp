@@ -10,40 +10,8 @@ namespace vorn {
 
 namespace {
 
-// The three face records differ only in the prefix of their member names.
-#define VORN_FACE_ARRAYS(record, pre)                                                                       \
-    FaceArrays {                                                                                          \
-        .dim = record.pre##_dim, .g_radius = record.pre##_g_radius, .g_latitude = record.pre##_g_latitude, \
-        .g_longitude = record.pre##_g_longitude, .g_x = record.pre##_g_x, .g_y = record.pre##_g_y,         \
-        .g_z = record.pre##_g_z, .m_radius = record.pre##_m_radius, .m_latitude = record.pre##_m_latitude, \
-        .m_longitude = record.pre##_m_longitude, .m_x = record.pre##_m_x, .m_y = record.pre##_m_y,         \
-        .m_z = record.pre##_m_z, .m_p = record.pre##_m_p, .m_q = record.pre##_m_q,                         \
-        .area = record.pre##_area, .voxel = record.pre##_voxel, .nml_g_rad = record.pre##_nml_g_rad,       \
-        .nml_g_lat = record.pre##_nml_g_lat, .nml_g_lon = record.pre##_nml_g_lon,                          \
-        .nml_g_x = record.pre##_nml_g_x, .nml_g_y = record.pre##_nml_g_y, .nml_g_z = record.pre##_nml_g_z, \
-        .nml_m_rad = record.pre##_nml_m_rad, .nml_m_lat = record.pre##_nml_m_lat,                          \
-        .nml_m_lon = record.pre##_nml_m_lon, .nml_m_x = record.pre##_nml_m_x,                              \
-        .nml_m_y = record.pre##_nml_m_y, .nml_m_z = record.pre##_nml_m_z,                                  \
-        .scale_p = record.pre##_scale_p, .scale_q = record.pre##_scale_q, .scale_l = record.pre##_scale_l, \
-    }
-
 using NormalFunction = void (*)(const double*, const double*, const double*, double*, double*, double*,
                                 std::int32_t);
-
-// What the metric pass does differently for each kind of face: its normal,
-// and the two scale factors of the directions that lie in the face.
-struct FaceMetric {
-    Axis kind;
-    NormalFunction normal;
-    RealRef FaceArrays::*first_scale;
-    RealRef FaceArrays::*second_scale;
-};
-
-constexpr FaceMetric face_metrics[] = {
-    {Axis::p, normal_p, &FaceArrays::scale_q, &FaceArrays::scale_l},
-    {Axis::q, normal_q, &FaceArrays::scale_p, &FaceArrays::scale_l},
-    {Axis::l, normal_l, &FaceArrays::scale_p, &FaceArrays::scale_q},
-};
 
 CellSpan span(double low, double high) { return {low, high, (low + high) * 0.5, high - low}; }
 
@@ -51,9 +19,8 @@ void set_voxel_metric() {
     CmnGVoxel& v = cmn_g_voxel;
     const std::int32_t n = v.g_v_dimension;
     pq2polar(v.g_v_m_p.data(), v.g_v_m_q.data(), v.g_v_m_radius.data(), v.g_v_m_latitude.data(), n);
-    mag2geo_pts(v.g_v_m_radius.data(), v.g_v_m_latitude.data(), v.g_v_m_longitude.data(), v.g_v_m_x.data(),
-                v.g_v_m_y.data(), v.g_v_m_z.data(), v.g_v_g_radius.data(), v.g_v_g_latitude.data(),
-                v.g_v_g_longitude.data(), v.g_v_g_x.data(), v.g_v_g_y.data(), v.g_v_g_z.data(), n);
+    mag2geo_pts({v.g_v_m_radius, v.g_v_m_latitude, v.g_v_m_longitude, v.g_v_m_x, v.g_v_m_y, v.g_v_m_z},
+                {v.g_v_g_radius, v.g_v_g_latitude, v.g_v_g_longitude, v.g_v_g_x, v.g_v_g_y, v.g_v_g_z}, n);
     pql_scale(v.g_v_m_radius.data(), v.g_v_m_latitude.data(), v.g_v_m_longitude.data(), v.g_v_scale_p.data(),
               v.g_v_scale_q.data(), v.g_v_scale_l.data(), n);
     for (int k = 1; k <= n; ++k) {
@@ -64,39 +31,24 @@ void set_voxel_metric() {
     }
 }
 
-void set_face_metric(const FaceMetric& kind) {
-    const FaceArrays& f = face_arrays(kind.kind);
+// The metric pass of one kind of face: its normal, and the scale factors of
+// the two directions that lie in the face.
+template <class Face, class FirstScale, class SecondScale>
+void set_face_metric(Face& f, NormalFunction normal, const FirstScale& first, const SecondScale& second) {
     const std::int32_t n = f.dim;
     pq2polar(f.m_p.data(), f.m_q.data(), f.m_radius.data(), f.m_latitude.data(), n);
-    kind.normal(f.m_radius.data(), f.m_latitude.data(), f.m_longitude.data(), f.nml_m_rad.data(),
-                f.nml_m_lat.data(), f.nml_m_lon.data(), n);
-    mag2geo_dir(f.m_radius.data(), f.m_latitude.data(), f.m_longitude.data(), f.nml_m_rad.data(),
-                f.nml_m_lat.data(), f.nml_m_lon.data(), f.m_x.data(), f.m_y.data(), f.m_z.data(),
-                f.nml_m_x.data(), f.nml_m_y.data(), f.nml_m_z.data(), f.g_radius.data(), f.g_latitude.data(),
-                f.g_longitude.data(), f.nml_g_rad.data(), f.nml_g_lat.data(), f.nml_g_lon.data(), f.g_x.data(),
-                f.g_y.data(), f.g_z.data(), f.nml_g_x.data(), f.nml_g_y.data(), f.nml_g_z.data(), n);
+    normal(f.m_radius.data(), f.m_latitude.data(), f.m_longitude.data(), f.nml_m_rad.data(), f.nml_m_lat.data(),
+           f.nml_m_lon.data(), n);
+    mag2geo_dir({f.m_radius, f.m_latitude, f.m_longitude, f.m_x, f.m_y, f.m_z},
+                {f.nml_m_rad, f.nml_m_lat, f.nml_m_lon, f.nml_m_x, f.nml_m_y, f.nml_m_z},
+                {f.g_radius, f.g_latitude, f.g_longitude, f.g_x, f.g_y, f.g_z},
+                {f.nml_g_rad, f.nml_g_lat, f.nml_g_lon, f.nml_g_x, f.nml_g_y, f.nml_g_z}, n);
     pql_scale(f.m_radius.data(), f.m_latitude.data(), f.m_longitude.data(), f.scale_p.data(), f.scale_q.data(),
               f.scale_l.data(), n);
-    const RealRef& first = f.*kind.first_scale;
-    const RealRef& second = f.*kind.second_scale;
     for (int k = 1; k <= n; ++k) f.area(k) = f.area(k) * first(k) * second(k);
 }
 
 }  // namespace
-
-const FaceArrays& face_arrays(Axis kind) {
-    static const FaceArrays p_faces = VORN_FACE_ARRAYS(cmn_g_face_p, g_fp);
-    static const FaceArrays q_faces = VORN_FACE_ARRAYS(cmn_g_face_q, g_fq);
-    static const FaceArrays l_faces = VORN_FACE_ARRAYS(cmn_g_face_l, g_fl);
-    switch (kind) {
-    case Axis::p: return p_faces;
-    case Axis::q: return q_faces;
-    case Axis::l: break;
-    }
-    return l_faces;
-}
-
-#undef VORN_FACE_ARRAYS
 
 CellBox cell_box(int ip, int iq, int il) {
     const GrGrid& g = gr_grid;
@@ -117,20 +69,53 @@ void set_face_centre(Axis kind, bool high_side, int f, const CellBox& box) {
     // Across its own axis the face lies on the cell's edge; along the other two
     // at the cell's mid-point.
     auto centre = [&](Axis axis, const CellSpan& s) { return axis != kind ? s.mid : high_side ? s.high : s.low; };
-    const FaceArrays& face = face_arrays(kind);
-    face.m_p(f) = centre(Axis::p, box.p);
-    face.m_q(f) = centre(Axis::q, box.q);
-    face.m_longitude(f) = centre(Axis::l, box.l);
-    switch (kind) {
-    case Axis::p: face.area(f) = box.q.width * box.l.width; break;
-    case Axis::q: face.area(f) = box.p.width * box.l.width; break;
-    case Axis::l: face.area(f) = box.p.width * box.q.width; break;
-    }
+    with_face_record(kind, [&](auto& face) {
+        face.m_p(f) = centre(Axis::p, box.p);
+        face.m_q(f) = centre(Axis::q, box.q);
+        face.m_longitude(f) = centre(Axis::l, box.l);
+        switch (kind) {
+        case Axis::p: face.area(f) = box.q.width * box.l.width; break;
+        case Axis::q: face.area(f) = box.p.width * box.l.width; break;
+        case Axis::l: face.area(f) = box.p.width * box.q.width; break;
+        }
+    });
 }
 
 void set_metric() {
     set_voxel_metric();
-    for (const FaceMetric& kind : face_metrics) set_face_metric(kind);
+    set_face_metric(cmn_g_face_p, normal_p, cmn_g_face_p.scale_q, cmn_g_face_p.scale_l);
+    set_face_metric(cmn_g_face_q, normal_q, cmn_g_face_q.scale_p, cmn_g_face_q.scale_l);
+    set_face_metric(cmn_g_face_l, normal_l, cmn_g_face_l.scale_p, cmn_g_face_l.scale_q);
+}
+
+void voxel_corners(int v, CornerRounds rounds, VoxelCorners& c) {
+    // Which bounding faces each corner of a round takes in p and q.
+    static constexpr struct {
+        bool high_p, high_q;
+    } round[4] = {{false, false}, {true, false}, {true, true}, {false, true}};
+    Array1<double, 4, "CORNER_P"> p;
+    Array1<double, 4, "CORNER_Q"> q;
+    const CmnGVoxel& x = cmn_g_voxel;
+    for (int k = 1; k <= 4; ++k) {
+        p(k) = cmn_g_face_p.m_p(round[k - 1].high_p ? x.g_v_face_ph(v) : x.g_v_face_pl(v));
+        q(k) = cmn_g_face_q.m_q(round[k - 1].high_q ? x.g_v_face_qh(v) : x.g_v_face_ql(v));
+    }
+    pq2polar(p.data(), q.data(), c.m_radius.data(), c.m_latitude.data(), 4);
+    c.count = 4;
+    if (rounds == CornerRounds::centre_longitude) {
+        for (int k = 1; k <= 4; ++k) c.m_longitude(k) = x.g_v_m_longitude(v);
+    } else {
+        c.count = 8;
+        for (int k = 1; k <= 4; ++k) {
+            c.m_longitude(k) = cmn_g_face_l.m_longitude(x.g_v_face_ll(v));
+            c.m_longitude(k + 4) = cmn_g_face_l.m_longitude(x.g_v_face_lh(v));
+            c.m_radius(k + 4) = c.m_radius(k);
+            c.m_latitude(k + 4) = c.m_latitude(k);
+        }
+    }
+    // A radius > 0: the spherical triple is the input and stays as it is.
+    mag2geo_pts({c.m_radius, c.m_latitude, c.m_longitude, c.m_x, c.m_y, c.m_z},
+                {c.g_radius, c.g_latitude, c.g_longitude, c.g_x, c.g_y, c.g_z}, c.count);
 }
 
 void check_lower_boundary_altitude() {

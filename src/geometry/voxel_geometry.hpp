@@ -11,11 +11,9 @@
 // turns the widths into m, the areas into m^2 and the volumes into m^3.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
 #include "geometry/records.hpp"
-#include "runtime/source_location.hpp"
 
 namespace vorn {
 
@@ -23,62 +21,17 @@ namespace vorn {
 // kind p lies across the p axis).
 enum class Axis { p, q, l };
 
-// One array of a record seen through its element type alone, so that arrays of
-// different records fit in one table.  Indexing stays checked and names the
-// array in the subscript report.
-template <class T>
-class ArrayRef {
-public:
-    template <int N, ArrayName Name>
-    ArrayRef(Array1<T, N, Name>& array) : first_(array.data()), extent_(N), name_(Array1<T, N, Name>::name()) {}
-
-    T& operator()(int i, const SourceLocation& where = SourceLocation::current()) const {
-        detail::check_subscript(1, i, extent_, name_, where);
-        return first_[i - 1];
+// The face record of a kind, handed to body: body(cmn_g_face_p) for kind p,
+// and so on.
+template <class Body>
+decltype(auto) with_face_record(Axis kind, Body&& body) {
+    switch (kind) {
+    case Axis::p: return body(cmn_g_face_p);
+    case Axis::q: return body(cmn_g_face_q);
+    case Axis::l: break;
     }
-    T* data() const { return first_; }
-
-private:
-    T* first_;
-    int extent_;
-    const char* name_;
-};
-
-// The voxel pair array (2, N) of a face record, seen the same way.
-class PairRef {
-public:
-    template <int N, ArrayName Name>
-    PairRef(Array2<std::int32_t, 2, N, Name>& array)
-        : first_(array.data()), extent_(N), name_(Array2<std::int32_t, 2, N, Name>::name()) {}
-
-    std::int32_t& operator()(int side, int f, const SourceLocation& where = SourceLocation::current()) const {
-        detail::check_subscript(1, side, 2, name_, where);
-        detail::check_subscript(2, f, extent_, name_, where);
-        return first_[(side - 1) + 2 * static_cast<std::ptrdiff_t>(f - 1)];
-    }
-
-private:
-    std::int32_t* first_;
-    int extent_;
-    const char* name_;
-};
-
-using RealRef = ArrayRef<double>;
-
-// The members of one face record (cmn_g_face_p, _q or _l) without their prefix.
-struct FaceArrays {
-    std::int32_t& dim;
-    RealRef g_radius, g_latitude, g_longitude, g_x, g_y, g_z;
-    RealRef m_radius, m_latitude, m_longitude, m_x, m_y, m_z;
-    RealRef m_p, m_q, area;
-    PairRef voxel;
-    RealRef nml_g_rad, nml_g_lat, nml_g_lon, nml_g_x, nml_g_y, nml_g_z;
-    RealRef nml_m_rad, nml_m_lat, nml_m_lon, nml_m_x, nml_m_y, nml_m_z;
-    RealRef scale_p, scale_q, scale_l;
-};
-
-// The face record of a kind.
-const FaceArrays& face_arrays(Axis kind);
+    return body(cmn_g_face_l);
+}
 
 // One axis of a cell, in coordinate units: its two grid values, their
 // mid-point and their difference.
@@ -101,6 +54,39 @@ void set_face_centre(Axis kind, bool high_side, int f, const CellBox& box);
 
 // The metric pass over all voxels, then the p-, q- and l-faces.
 void set_metric();
+
+// The corners of a voxel.  A round is the four corners of the voxel's
+// cross-section at one longitude: low p and low q, high p and low q, high p
+// and high q, low p and high q, each taking its p and q from the voxel's
+// bounding faces.
+enum class CornerRounds {
+    centre_longitude,     // one round, at the voxel's own magnetic longitude
+    bounding_longitudes,  // corners 1-4 at its low-longitude face, 5-8 at its high one
+};
+inline constexpr int max_corners = 8;
+
+// The corners in the magnetic and the geographic frame; count is 4 or 8.
+struct VoxelCorners {
+    template <ArrayName Name>
+    using Corner = Array1<double, max_corners, Name>;
+    int count;
+    Corner<"CORNER_MRAD"> m_radius;
+    Corner<"CORNER_MLAT"> m_latitude;
+    Corner<"CORNER_MLON"> m_longitude;
+    Corner<"CORNER_MX"> m_x;
+    Corner<"CORNER_MY"> m_y;
+    Corner<"CORNER_MZ"> m_z;
+    Corner<"CORNER_GRAD"> g_radius;
+    Corner<"CORNER_GLAT"> g_latitude;
+    Corner<"CORNER_GLON"> g_longitude;
+    Corner<"CORNER_GX"> g_x;
+    Corner<"CORNER_GY"> g_y;
+    Corner<"CORNER_GZ"> g_z;
+};
+
+// The corners of voxel v: pq2polar once on the round's four (p, q) pairs,
+// mag2geo_pts once on all corners.
+void voxel_corners(int v, CornerRounds rounds, VoxelCorners& corners);
 
 // Writes the warning line when a voxel of the lower radial boundary list has
 // its centre above GR_I_GALT_LOWLIM.

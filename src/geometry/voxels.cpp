@@ -35,9 +35,9 @@ constexpr int above_shell = -2;
 struct Side {
     Axis axis;                          // the index that steps to the facing cell; the face kind
     int step;                           // -1 the low side, +1 the high side
-    ArrayRef<std::int32_t> face;        // the voxel's face on this side
-    ArrayRef<std::int32_t> facing_face; // the facing voxel's face on the other side
-    ArrayRef<std::int32_t> neighbor;
+    ArraySpan<std::int32_t> face;        // the voxel's face on this side
+    ArraySpan<std::int32_t> facing_face; // the facing voxel's face on the other side
+    ArraySpan<std::int32_t> neighbor;
     Beyond beyond;
     List at_edge;          // the side lies on the grid's edge
     List inactive_inside;  // the facing cell inside the grid is no voxel
@@ -101,7 +101,7 @@ Facing facing_cell(const Side& side, const Cell& cell) {
 
 void append(List list, int facing_status, int v) {
     CmnGVoxel& x = cmn_g_voxel;
-    auto push = [v](std::int32_t& count, ArrayRef<std::int32_t> entries) {
+    auto push = [v](std::int32_t& count, ArraySpan<std::int32_t> entries) {
         count += 1;
         entries(count) = v;
     };
@@ -120,10 +120,11 @@ void append(List list, int facing_status, int v) {
 // The pair first (the subscript test of the pair array guards the face
 // capacity), then the centre.
 void store_face(const Side& side, int f, int v, int neighbor, const CellBox& box) {
-    const FaceArrays& faces = face_arrays(side.axis);
     const bool high_side = side.step > 0;
-    faces.voxel(1, f) = high_side ? v : neighbor;
-    faces.voxel(2, f) = high_side ? neighbor : v;
+    with_face_record(side.axis, [&](auto& faces) {
+        faces.voxel(1, f) = high_side ? v : neighbor;
+        faces.voxel(2, f) = high_side ? neighbor : v;
+    });
     set_face_centre(side.axis, high_side, f, box);
 }
 
@@ -153,9 +154,7 @@ void handle_side(const Side& side, int v, const Cell& cell, const CellBox& box) 
         // The wrap face is stored again from this side, at longitude gr_l(gr_nl).
         if (facing.where == Where::wrap) store_face(side, f, v, neighbor, box);
     } else {
-        std::int32_t& count = face_arrays(side.axis).dim;
-        count += 1;
-        f = count;
+        f = with_face_record(side.axis, [](auto& faces) { return faces.dim += 1; });
         store_face(side, f, v, neighbor, box);
     }
     side.face(v) = f;
@@ -178,9 +177,9 @@ void create_voxel() {
         {Axis::q, +1, x.g_v_face_qh, x.g_v_face_ql, x.g_v_neighbor_qh, Beyond::edge, List::rl, List::by_status, List::none},
     };
 
-    cmn_g_face_p.g_fp_dim = 0;
-    cmn_g_face_q.g_fq_dim = 0;
-    cmn_g_face_l.g_fl_dim = 0;
+    cmn_g_face_p.dim = 0;
+    cmn_g_face_q.dim = 0;
+    cmn_g_face_l.dim = 0;
     x.g_v_bdry_rl_dim = 0;
     x.g_v_bdry_rh_dim = 0;
     x.g_v_bdry_ph_dim = 0;

@@ -11,17 +11,39 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
+#include <span>
+#include <type_traits>
 
 #include "runtime/source_location.hpp"
 
 namespace vorn {
 
+// Zeroes a record in place, as static storage starts it (the records are too
+// large for a zeroed temporary).
+template <class Record>
+void zero_record(Record& record) {
+    static_assert(std::is_trivially_copyable_v<Record>);
+    std::memset(static_cast<void*>(&record), 0, sizeof record);
+}
+
 // The upper-case name an array carries into the subscript report.
 template <std::size_t N>
 struct ArrayName {
-    char text[N];
+    char text[N] = {};
+    constexpr ArrayName() = default;
     constexpr ArrayName(const char (&name)[N]) { std::copy_n(name, N, text); }
 };
+
+// The name First followed by Second, for arrays whose names share a prefix.
+template <ArrayName First, ArrayName Second>
+inline constexpr auto joined_name = [] {
+    constexpr std::size_t first_length = sizeof First.text - 1;
+    ArrayName<first_length + sizeof Second.text> name;
+    std::copy_n(First.text, first_length, name.text);
+    std::copy_n(Second.text, sizeof Second.text, name.text + first_length);
+    return name;
+}();
 
 // Ends the run with the subscript report; defined in abnormal_end.cpp.
 [[noreturn]] void subscript_out_of_range(long subscript_number, long value, const char* array_name,
@@ -39,6 +61,7 @@ inline void check_subscript(long number, long value, long extent, const char* na
 template <class T, int N, ArrayName Name>
 struct Array1 {
     static constexpr int extent = N;
+    static constexpr auto array_name = Name;
     T elements[N];
 
     T& operator()(int i, const SourceLocation& where = SourceLocation::current()) {
@@ -55,9 +78,44 @@ struct Array1 {
     static constexpr const char* name() { return Name.text; }
 };
 
+// The elements of one checked array seen through their element type alone, so
+// that arrays of different names fit one table or one bundle of arguments.  It
+// keeps the array's extent and name: indexing is checked as on the array.
+template <class T>
+class ArraySpan {
+public:
+    template <int N, ArrayName Name>
+    ArraySpan(Array1<std::remove_const_t<T>, N, Name>& array) : elements_(array.elements), name_(Name.text) {}
+    template <int N, ArrayName Name>
+        requires std::is_const_v<T>
+    ArraySpan(const Array1<std::remove_const_t<T>, N, Name>& array) : elements_(array.elements), name_(Name.text) {}
+    // Storage that is no checked array (a single value, a work array), under
+    // the name the subscript report gives it.
+    ArraySpan(std::span<T> elements, const char* name) : elements_(elements), name_(name) {}
+
+    T& operator()(int i, const SourceLocation& where = SourceLocation::current()) const {
+        detail::check_subscript(1, i, extent(), name_, where);
+        return elements_[static_cast<std::size_t>(i - 1)];
+    }
+    // Elements 1 .. n for a routine that walks them itself, none for n <= 0.  A
+    // count beyond the extent ends the run with the subscript report for n.
+    std::span<T> first(long n, const SourceLocation& where = SourceLocation::current()) const {
+        if (n <= 0) return {};
+        detail::check_subscript(1, n, extent(), name_, where);
+        return elements_.first(static_cast<std::size_t>(n));
+    }
+    long extent() const { return static_cast<long>(elements_.size()); }
+    const char* name() const { return name_; }
+
+private:
+    std::span<T> elements_;
+    const char* name_;
+};
+
 // Two-dimensional array a(1..N1, 1..N2), column-major.
 template <class T, int N1, int N2, ArrayName Name>
 struct Array2 {
+    static constexpr auto array_name = Name;
     static constexpr int extent1 = N1;
     static constexpr int extent2 = N2;
     T elements[N1 * N2];
@@ -80,6 +138,7 @@ struct Array2 {
 // Three-dimensional array a(1..N1, 1..N2, 1..N3), column-major.
 template <class T, int N1, int N2, int N3, ArrayName Name>
 struct Array3 {
+    static constexpr auto array_name = Name;
     static constexpr int extent1 = N1;
     static constexpr int extent2 = N2;
     static constexpr int extent3 = N3;

@@ -5,8 +5,6 @@
 
 namespace vorn {
 
-namespace {
-
 void write_variable(const MatVariable& v) {
     // The 0/1 copy of a flag and the widened single, in static storage as the
     // writers read them.
@@ -46,8 +44,6 @@ void write_variable(const MatVariable& v) {
             return;
     }
 }
-
-}  // namespace
 
 void write_variables(std::span<const MatVariable> variables) {
     for (const MatVariable& v : variables) write_variable(v);

@@ -111,7 +111,41 @@ MatVariable cube(std::string_view name, const A& array, std::int32_t e1, std::in
             e1, e2, e3};
 }
 
-// Appends the variables to the snapshot file, one writer call each, in order.
+// The variables of a record's arrays bear the arrays' names in lower case.
+template <class A>
+inline constexpr auto lower_case_name = [] {
+    auto name = A::array_name;
+    for (char& c : name.text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return name;
+}();
+template <class A>
+constexpr std::string_view variable_name() {
+    return {lower_case_name<A>.text, sizeof lower_case_name<A>.text - 1};
+}
+
+// row, matrix and cube of an array under the array's own name.
+template <class A>
+    requires requires { A::array_name; }
+MatVariable row(const A& array, std::int32_t count, const SourceLocation& where = SourceLocation::current()) {
+    return row(variable_name<A>(), array, count, where);
+}
+template <class A>
+    requires requires { A::array_name; }
+MatVariable matrix(const A& array, std::int32_t rows, std::int32_t columns,
+                   const SourceLocation& where = SourceLocation::current()) {
+    return matrix(variable_name<A>(), array, rows, columns, where);
+}
+template <class A>
+    requires requires { A::array_name; }
+MatVariable cube(const A& array, std::int32_t e1, std::int32_t e2, std::int32_t e3,
+                 const SourceLocation& where = SourceLocation::current()) {
+    return cube(variable_name<A>(), array, e1, e2, e3, where);
+}
+
+// Appends one variable, or the variables in order, to the snapshot file, one
+// writer call each.
+void write_variable(const MatVariable& variable);
 void write_variables(std::span<const MatVariable> variables);
 
 }  // namespace vorn

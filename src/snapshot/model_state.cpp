@@ -26,4 +26,29 @@ CmnPAen cmn_p_aen;
 CmnPAprod cmn_p_aprod;
 CmnPConvec cmn_p_convec;
 
+void reset_model_state_records() {
+    zero_record(e_equation);
+    zero_record(s_state1);
+    zero_record(costate);
+    zero_record(cmn_physics_input);
+    zero_record(cmn_p_ut);
+    zero_record(cmn_p_ut_sec);
+    zero_record(cmn_p_euvflux);
+    zero_record(cmn_p_neutrals);
+    zero_record(cmn_production);
+    zero_record(cmn_p_prod_night);
+    zero_record(cmn_loss);
+    zero_record(cmn_p_temperature);
+    zero_record(cmn_ion_velocity);
+    zero_record(cmn_p_wind);
+    zero_record(cmn_p_gravity);
+    zero_record(cmn_drift_param);
+    zero_record(cmn_wind_param);
+    zero_record(cmn_prod_param);
+    zero_record(cmn_p_sdec);
+    zero_record(cmn_p_aen);
+    zero_record(cmn_p_aprod);
+    zero_record(cmn_p_convec);
+}
+
 }  // namespace vorn

@@ -253,6 +253,16 @@ struct CmnProdParam {
     unsigned char untouched[176];
 };
 
+// The parameters of the driver models: one per drift-grid interval, two per
+// cell of the wind grid, one per cell of the production grid.
+inline std::int32_t drift_parameter_count(const CmnDriftParam& d) { return d.drift_grid_size - 1; }
+inline std::int32_t wind_parameter_count(const CmnWindParam& w) {
+    return (w.wind_nlat - 1) * (w.wind_nalt - 1) * (2 * w.wind_nlon - 2);
+}
+inline std::int32_t prod_parameter_count(const CmnProdParam& p) {
+    return (p.prod_nlon - 1) * (p.prod_nlat - 1) * (p.prod_nalt - 1);
+}
+
 // Records of the physics family that this program neither reads nor writes;
 // their layout belongs to the wider model.
 struct CmnPSdec {
@@ -290,5 +300,8 @@ extern CmnPSdec cmn_p_sdec;
 extern CmnPAen cmn_p_aen;
 extern CmnPAprod cmn_p_aprod;
 extern CmnPConvec cmn_p_convec;
+
+// Zeroes all of the records above, as the run starts them.
+void reset_model_state_records();
 
 }  // namespace vorn

@@ -3,9 +3,8 @@
 #include <cstdint>
 #include <cstddef>
 
-#include "geometry/dipole.hpp"
-#include "geometry/frame.hpp"
 #include "geometry/records.hpp"
+#include "geometry/voxel_geometry.hpp"
 #include "matfile/matfile.hpp"
 #include "runtime/byte_output.hpp"
 #include "runtime/units.hpp"
@@ -15,169 +14,127 @@ namespace vorn {
 
 namespace {
 
-// The 31 variables of one face kind, in the section's order (not the record's:
-// p and q first, the area after the normals).
-#define VORN_FACE_VARIABLES(f, pre)                                      \
-    matrix(#pre "_voxel", f.pre##_voxel, 2, f.pre##_dim),                \
-        row(#pre "_m_p", f.pre##_m_p, f.pre##_dim),                      \
-        row(#pre "_m_q", f.pre##_m_q, f.pre##_dim),                      \
-        row(#pre "_m_radius", f.pre##_m_radius, f.pre##_dim),            \
-        row(#pre "_m_latitude", f.pre##_m_latitude, f.pre##_dim),        \
-        row(#pre "_m_longitude", f.pre##_m_longitude, f.pre##_dim),      \
-        row(#pre "_m_x", f.pre##_m_x, f.pre##_dim),                      \
-        row(#pre "_m_y", f.pre##_m_y, f.pre##_dim),                      \
-        row(#pre "_m_z", f.pre##_m_z, f.pre##_dim),                      \
-        row(#pre "_g_radius", f.pre##_g_radius, f.pre##_dim),            \
-        row(#pre "_g_latitude", f.pre##_g_latitude, f.pre##_dim),        \
-        row(#pre "_g_longitude", f.pre##_g_longitude, f.pre##_dim),      \
-        row(#pre "_g_x", f.pre##_g_x, f.pre##_dim),                      \
-        row(#pre "_g_y", f.pre##_g_y, f.pre##_dim),                      \
-        row(#pre "_g_z", f.pre##_g_z, f.pre##_dim),                      \
-        row(#pre "_nml_g_rad", f.pre##_nml_g_rad, f.pre##_dim),          \
-        row(#pre "_nml_g_lat", f.pre##_nml_g_lat, f.pre##_dim),          \
-        row(#pre "_nml_g_lon", f.pre##_nml_g_lon, f.pre##_dim),          \
-        row(#pre "_nml_g_x", f.pre##_nml_g_x, f.pre##_dim),              \
-        row(#pre "_nml_g_y", f.pre##_nml_g_y, f.pre##_dim),              \
-        row(#pre "_nml_g_z", f.pre##_nml_g_z, f.pre##_dim),              \
-        row(#pre "_nml_m_rad", f.pre##_nml_m_rad, f.pre##_dim),          \
-        row(#pre "_nml_m_lat", f.pre##_nml_m_lat, f.pre##_dim),          \
-        row(#pre "_nml_m_lon", f.pre##_nml_m_lon, f.pre##_dim),          \
-        row(#pre "_nml_m_x", f.pre##_nml_m_x, f.pre##_dim),              \
-        row(#pre "_nml_m_y", f.pre##_nml_m_y, f.pre##_dim),              \
-        row(#pre "_nml_m_z", f.pre##_nml_m_z, f.pre##_dim),              \
-        row(#pre "_area", f.pre##_area, f.pre##_dim),                    \
-        row(#pre "_scale_p", f.pre##_scale_p, f.pre##_dim),              \
-        row(#pre "_scale_q", f.pre##_scale_q, f.pre##_dim),              \
-        row(#pre "_scale_l", f.pre##_scale_l, f.pre##_dim)
+// The 31 variables of a face kind, in the section's order (not the record's:
+// the voxel pair, p and q first, the area after the normals).
+template <class Face>
+void write_faces(const Face& faces) {
+    using G = FaceGroup;
+    for_each_face_member_in<G::voxel_pair, G::coordinates, G::magnetic_position, G::geographic_position,
+                            G::geographic_normal, G::magnetic_normal, G::area, G::scale>(
+        faces, [&](const auto& member) {
+            if constexpr (requires { member.extent2; })
+                write_variable(matrix(member, 2, faces.dim));
+            else
+                write_variable(row(member, faces.dim));
+        });
+}
 
-// Variables 1 to 141, straight from the records.
-void write_records() {
-    static constexpr std::int32_t voxel_capacity = max_voxel;
+// Variables 1 to 10: the frame and the grid.
+void write_grid() {
     const GrGrid& g = gr_grid;
-    const CmnGVoxel& v = cmn_g_voxel;
-    const std::int32_t nv = v.g_v_dimension;
-
-    const MatVariable variables[] = {
-        matrix("d_rotate", d_dipole.d_rotate, 3, 3),
-        row("gr_p", g.gr_p, g.gr_np),
-        row("gr_q", g.gr_q, g.gr_nq),
-        row("gr_l", g.gr_l, g.gr_nl),
+    const MatVariable grid[] = {
+        matrix(d_dipole.d_rotate, 3, 3),
+        row(g.gr_p, g.gr_np),
+        row(g.gr_q, g.gr_nq),
+        row(g.gr_l, g.gr_nl),
         scalar("gr_midlat_pmax", g.gr_midlat_pmax),
-        cube("gr_stat", g.gr_stat, g.gr_np - 1, g.gr_nq - 1, g.gr_nl - 1),
+        cube(g.gr_stat, g.gr_np - 1, g.gr_nq - 1, g.gr_nl - 1),
         scalar("gr_glb", g.gr_glb),
         scalar("gr_2d", g.gr_2d),
         scalar("gr_reg", g.gr_reg),
         scalar("gr_polar_flag", g.gr_polar_flag),
-        row("g_v_neighbor_pl", v.g_v_neighbor_pl, nv),
-        row("g_v_neighbor_ph", v.g_v_neighbor_ph, nv),
-        row("g_v_neighbor_ql", v.g_v_neighbor_ql, nv),
-        row("g_v_neighbor_qh", v.g_v_neighbor_qh, nv),
-        row("g_v_neighbor_ll", v.g_v_neighbor_ll, nv),
-        row("g_v_neighbor_lh", v.g_v_neighbor_lh, nv),
-        row("g_v_face_pl", v.g_v_face_pl, nv),
-        row("g_v_face_ph", v.g_v_face_ph, nv),
-        row("g_v_face_ql", v.g_v_face_ql, nv),
-        row("g_v_face_qh", v.g_v_face_qh, nv),
-        row("g_v_face_ll", v.g_v_face_ll, nv),
-        row("g_v_face_lh", v.g_v_face_lh, nv),
-        row("g_v_m_p", v.g_v_m_p, nv),
-        row("g_v_m_q", v.g_v_m_q, nv),
-        row("g_v_m_radius", v.g_v_m_radius, nv),
-        row("g_v_m_latitude", v.g_v_m_latitude, nv),
-        row("g_v_m_longitude", v.g_v_m_longitude, nv),
-        row("g_v_m_x", v.g_v_m_x, nv),
-        row("g_v_m_y", v.g_v_m_y, nv),
-        row("g_v_m_z", v.g_v_m_z, nv),
-        row("g_v_g_radius", v.g_v_g_radius, nv),
-        row("g_v_g_latitude", v.g_v_g_latitude, nv),
-        row("g_v_g_longitude", v.g_v_g_longitude, nv),
-        row("g_v_g_x", v.g_v_g_x, nv),
-        row("g_v_g_y", v.g_v_g_y, nv),
-        row("g_v_g_z", v.g_v_g_z, nv),
-        row("g_v_width_p", v.g_v_width_p, nv),
-        row("g_v_width_q", v.g_v_width_q, nv),
-        row("g_v_width_l", v.g_v_width_l, nv),
-        row("g_v_volume", v.g_v_volume, nv),
-        row("g_v_scale_p", v.g_v_scale_p, nv),
-        row("g_v_scale_q", v.g_v_scale_q, nv),
-        row("g_v_scale_l", v.g_v_scale_l, nv),
-        VORN_FACE_VARIABLES(cmn_g_face_p, g_fp),
-        VORN_FACE_VARIABLES(cmn_g_face_q, g_fq),
-        VORN_FACE_VARIABLES(cmn_g_face_l, g_fl),
-        row("g_v_boundary_rl", v.g_v_boundary_rl, v.g_v_bdry_rl_dim),
-        row("g_v_boundary_rh", v.g_v_boundary_rh, v.g_v_bdry_rh_dim),
-        row("g_v_boundary_ph", v.g_v_boundary_ph, v.g_v_bdry_ph_dim),
-        scalar("max_voxel", voxel_capacity),
     };
-    write_variables(variables);
+    write_variables(grid);
 }
 
-#undef VORN_FACE_VARIABLES
+// Variables 11 to 43: the per-voxel arrays.
+void write_voxels() {
+    const CmnGVoxel& v = cmn_g_voxel;
+    const std::int32_t nv = v.g_v_dimension;
+    const MatVariable voxels[] = {
+        row(v.g_v_neighbor_pl, nv),
+        row(v.g_v_neighbor_ph, nv),
+        row(v.g_v_neighbor_ql, nv),
+        row(v.g_v_neighbor_qh, nv),
+        row(v.g_v_neighbor_ll, nv),
+        row(v.g_v_neighbor_lh, nv),
+        row(v.g_v_face_pl, nv),
+        row(v.g_v_face_ph, nv),
+        row(v.g_v_face_ql, nv),
+        row(v.g_v_face_qh, nv),
+        row(v.g_v_face_ll, nv),
+        row(v.g_v_face_lh, nv),
+        row(v.g_v_m_p, nv),
+        row(v.g_v_m_q, nv),
+        row(v.g_v_m_radius, nv),
+        row(v.g_v_m_latitude, nv),
+        row(v.g_v_m_longitude, nv),
+        row(v.g_v_m_x, nv),
+        row(v.g_v_m_y, nv),
+        row(v.g_v_m_z, nv),
+        row(v.g_v_g_radius, nv),
+        row(v.g_v_g_latitude, nv),
+        row(v.g_v_g_longitude, nv),
+        row(v.g_v_g_x, nv),
+        row(v.g_v_g_y, nv),
+        row(v.g_v_g_z, nv),
+        row(v.g_v_width_p, nv),
+        row(v.g_v_width_q, nv),
+        row(v.g_v_width_l, nv),
+        row(v.g_v_volume, nv),
+        row(v.g_v_scale_p, nv),
+        row(v.g_v_scale_q, nv),
+        row(v.g_v_scale_l, nv),
+    };
+    write_variables(voxels);
+}
 
-// Which bounding faces of its voxel each corner of a round takes in p and q.
-struct Corner {
-    bool high_p;
-    bool high_q;
-};
-constexpr Corner round_corners[4] = {{false, false}, {true, false}, {true, true}, {false, true}};
+// Variables 44 to 136 are the faces; 137 to 141 the boundary lists and the
+// voxel capacity.
+void write_boundaries() {
+    static constexpr std::int32_t voxel_capacity = max_voxel;
+    const CmnGVoxel& v = cmn_g_voxel;
+    const MatVariable boundaries[] = {
+        row(v.g_v_boundary_rl, v.g_v_bdry_rl_dim),
+        row(v.g_v_boundary_rh, v.g_v_bdry_rh_dim),
+        row(v.g_v_boundary_ph, v.g_v_bdry_ph_dim),
+        scalar("max_voxel", voxel_capacity),
+    };
+    write_variables(boundaries);
+}
 
 // One column of "agrid" to the snapshot file, in memory order.
 void write_agrid_column(const double* column, std::size_t count) {
     write_bytes_reporting(snapshot_unit, column, count * sizeof(double), "snap_geo: Error in writing the output file.");
 }
 
-// Variable 142: the header, then the corners of each voxel, computed one voxel
-// at a time and streamed behind it.  Corners 1 to 4 go round the voxel at its
-// low longitude and corners 5 to 8 repeat the round at its high longitude:
-// same p and q, so pq2polar runs on the first four alone.
+// Variable 142: the header, then the geographic corners of each voxel,
+// computed one voxel at a time and streamed behind it.
 void write_agrid() {
-    static Array1<double, 4, "P"> p;
-    static Array1<double, 4, "Q"> q;
-    static Array1<double, 8, "LONGITUDE"> longitude;
-    static Array1<double, 8, "MRAD"> mrad;
-    static Array1<double, 8, "MLAT"> mlat;
-    static Array1<double, 8, "AMX"> amx;
-    static Array1<double, 8, "AMY"> amy;
-    static Array1<double, 8, "AMZ"> amz;
-    static Array1<double, 8, "GRAD"> grad;
-    static Array1<double, 8, "GLAT"> glat;
-    static Array1<double, 8, "GLON"> glon;
-    static Array1<double, 8, "AGX"> agx;
-    static Array1<double, 8, "AGY"> agy;
-    static Array1<double, 8, "AGZ"> agz;
-    static Array1<double, 24, "COLUMN"> column;
-
+    static VoxelCorners corners;
+    static Array1<double, 3 * max_corners, "COLUMN"> column;
     const CmnGVoxel& v = cmn_g_voxel;
     savehd(snapshot_unit, 24, v.g_v_dimension, "agrid", 5, 0, 0);
     for (int i = 1; i <= v.g_v_dimension; ++i) {
-        for (int k = 1; k <= 4; ++k) {
-            const Corner& c = round_corners[k - 1];
-            p(k) = cmn_g_face_p.g_fp_m_p(c.high_p ? v.g_v_face_ph(i) : v.g_v_face_pl(i));
-            q(k) = cmn_g_face_q.g_fq_m_q(c.high_q ? v.g_v_face_qh(i) : v.g_v_face_ql(i));
-            longitude(k) = cmn_g_face_l.g_fl_m_longitude(v.g_v_face_ll(i));
+        voxel_corners(i, CornerRounds::bounding_longitudes, corners);
+        for (int j = 1; j <= corners.count; ++j) {
+            column(3 * j - 2) = corners.g_x(j);
+            column(3 * j - 1) = corners.g_y(j);
+            column(3 * j) = corners.g_z(j);
         }
-        pq2polar(p.data(), q.data(), mrad.data(), mlat.data(), 4);
-        for (int k = 5; k <= 8; ++k) {
-            longitude(k) = cmn_g_face_l.g_fl_m_longitude(v.g_v_face_lh(i));
-            mrad(k) = mrad(k - 4);
-            mlat(k) = mlat(k - 4);
-        }
-        // mrad > 0: the spherical triple is the input and stays as it is.
-        mag2geo_pts(mrad.data(), mlat.data(), longitude.data(), amx.data(), amy.data(), amz.data(), grad.data(),
-                    glat.data(), glon.data(), agx.data(), agy.data(), agz.data(), 8);
-        for (int j = 1; j <= 8; ++j) {
-            column(3 * j - 2) = agx(j);
-            column(3 * j - 1) = agy(j);
-            column(3 * j) = agz(j);
-        }
-        write_agrid_column(column.data(), 24);
+        write_agrid_column(column.data(), 3 * static_cast<std::size_t>(corners.count));
     }
 }
 
 }  // namespace
 
 void snap_geo() {
-    write_records();
+    write_grid();
+    write_voxels();
+    write_faces(cmn_g_face_p);
+    write_faces(cmn_g_face_q);
+    write_faces(cmn_g_face_l);
+    write_boundaries();
     write_agrid();
 }
 

@@ -7,21 +7,15 @@ namespace vorn {
 
 void snap_ph() {
     const std::int32_t nv = cmn_g_voxel.g_v_dimension;
-    const std::int32_t nfp = cmn_g_face_p.g_fp_dim;
-    const std::int32_t nfq = cmn_g_face_q.g_fq_dim;
-    const std::int32_t nfl = cmn_g_face_l.g_fl_dim;
+    const std::int32_t nfp = cmn_g_face_p.dim;
+    const std::int32_t nfq = cmn_g_face_q.dim;
+    const std::int32_t nfl = cmn_g_face_l.dim;
     const CmnPNeutrals& n = cmn_p_neutrals;
     const CmnPTemperature& t = cmn_p_temperature;
     const CmnIonVelocity& iv = cmn_ion_velocity;
     const CmnDriftParam& d = cmn_drift_param;
     const CmnWindParam& w = cmn_wind_param;
     const CmnProdParam& pr = cmn_prod_param;
-
-    // One parameter per drift-grid interval, two per cell of the wind grid,
-    // one per cell of the production grid.
-    const std::int32_t drift_parameters = d.drift_grid_size - 1;
-    const std::int32_t wind_parameters = (w.wind_nlat - 1) * (w.wind_nalt - 1) * (2 * w.wind_nlon - 2);
-    const std::int32_t prod_parameters = (pr.prod_nlon - 1) * (pr.prod_nlat - 1) * (pr.prod_nalt - 1);
 
     // The physics fields in their records' order, except "p_up" between
     // "p_vperpm_h" and "p_vparal"; in each driver model the sparse table goes
@@ -62,7 +56,7 @@ void snap_ph() {
         scalar("drift_order", d.drift_order),
         scalar("drift_flag", d.drift_flag),
         scalar("drift_id_flag", d.drift_id_flag),
-        row("drift_parameter", d.drift_parameter, drift_parameters),
+        row("drift_parameter", d.drift_parameter, drift_parameter_count(d)),
         row("drift_grid", d.drift_grid, d.drift_grid_size),
         row("drift_coef", d.drift_coef, d.drift_grid_size),
         row("drift_weight", d.drift_weight, d.drift_grid_size),
@@ -74,7 +68,7 @@ void snap_ph() {
 
         scalar("wind_flag", w.wind_flag),
         scalar("wind_id_flag", w.wind_id_flag),
-        row("wind_parameter", w.wind_parameter, wind_parameters),
+        row("wind_parameter", w.wind_parameter, wind_parameter_count(w)),
         scalar("wind_nlon", w.wind_nlon),
         row("wind_lon", w.wind_lon, w.wind_nlon),
         scalar("wind_nlat", w.wind_nlat),
@@ -89,7 +83,7 @@ void snap_ph() {
 
         scalar("prod_flag", pr.prod_flag),
         scalar("prod_id_flag", pr.prod_id_flag),
-        row("prod_parameter", pr.prod_parameter, prod_parameters),
+        row("prod_parameter", pr.prod_parameter, prod_parameter_count(pr)),
         scalar("prod_nlon", pr.prod_nlon),
         row("prod_lon", pr.prod_lon, pr.prod_nlon),
         scalar("prod_nlat", pr.prod_nlat),

@@ -17,6 +17,8 @@ namespace vorn {
 
 CmnSnapShot cmn_snap_shot;
 
+void reset_snap_shot_record() { zero_record(cmn_snap_shot); }
+
 namespace {
 
 bool last_snapshot_written = false;

@@ -44,6 +44,9 @@ struct CmnSnapShot {
 
 extern CmnSnapShot cmn_snap_shot;
 
+// Zeroes cmn_snap_shot, as the run starts it.
+void reset_snap_shot_record();
+
 // Records the first `count` characters of `user_spec` (at most 20; a count of
 // 0 or below is kept and copies nothing) and the section flags, given in the
 // order geo, ph, eq, st, cov, co_st, innov; a flag is set only by exactly 1.

@@ -1,6 +1,8 @@
 // Magnetic frame and point transforms: frame types, longitude folding, the
 // Cartesian input form, round trips and the vector transform.
 #include <cmath>
+#include <cstddef>
+#include <span>
 
 #include <gtest/gtest.h>
 
@@ -33,9 +35,20 @@ Point cartesian(double x, double y, double z) {
     return p;
 }
 
-void to_geo(Point& p) {
-    mag2geo_pts(&p.mrad, &p.mlat, &p.mlon, &p.mx, &p.my, &p.mz, &p.grad, &p.glat, &p.glon, &p.gx, &p.gy, &p.gz, 1);
-}
+ArraySpan<double> one(double& value) { return {std::span<double>(&value, 1), "VALUE"}; }
+PointSet magnetic(Point& p) { return {one(p.mrad), one(p.mlat), one(p.mlon), one(p.mx), one(p.my), one(p.mz)}; }
+PointSet geographic(Point& p) { return {one(p.grad), one(p.glat), one(p.glon), one(p.gx), one(p.gy), one(p.gz)}; }
+
+void to_geo(Point& p) { mag2geo_pts(magnetic(p), geographic(p), 1); }
+
+// n points in one frame.
+template <std::size_t n>
+struct Points {
+    double radius[n] = {}, latitude[n] = {}, longitude[n] = {}, x[n] = {}, y[n] = {}, z[n] = {};
+    PointSet set() {
+        return {{radius, "RADIUS"}, {latitude, "LATITUDE"}, {longitude, "LONGITUDE"}, {x, "X"}, {y, "Y"}, {z, "Z"}};
+    }
+};
 
 // The frame of type `type`, with the record zeroed first.
 void frame(std::int32_t type) {
@@ -223,39 +236,59 @@ TEST(Mag2GeoPts, ZeroCountTouchesNothing) {
     frame(2);
     Point p = spherical(7000000.0, 10.0, 20.0);
     p.mx = p.gx = p.grad = -123.0;
-    mag2geo_pts(&p.mrad, &p.mlat, &p.mlon, &p.mx, &p.my, &p.mz, &p.grad, &p.glat, &p.glon, &p.gx, &p.gy, &p.gz, 0);
-    geo2mag_pts(&p.grad, &p.glat, &p.glon, &p.gx, &p.gy, &p.gz, &p.mrad, &p.mlat, &p.mlon, &p.mx, &p.my, &p.mz, -3);
+    mag2geo_pts(magnetic(p), geographic(p), 0);
+    geo2mag_pts(geographic(p), magnetic(p), -3);
     EXPECT_EQ(p.mrad, 7000000.0);
     EXPECT_EQ(p.mx, -123.0);
     EXPECT_EQ(p.gx, -123.0);
     EXPECT_EQ(p.grad, -123.0);
 }
 
+// The bundles keep the extents and names of the arrays they are made of.
+TEST(Mag2GeoPtsDeathTest, CountBeyondAnArrayEndsTheRunNamingTheArray) {
+    frame(2);
+    static Array1<double, 3, "MRAD"> mrad;
+    static Array1<double, 3, "MLAT"> mlat;
+    static Array1<double, 3, "MLON"> mlon;
+    static Array1<double, 3, "MX"> mx;
+    static Array1<double, 3, "MY"> my;
+    static Array1<double, 2, "MZ"> mz;
+    Points<3> g;
+    EXPECT_DEATH(mag2geo_pts({mrad, mlat, mlon, mx, my, mz}, g.set(), 3),
+                 "Subscript number 1 has value 3 in array 'MZ'");
+    EXPECT_DEATH(geo2mag_pts(g.set(), {mrad, mlat, mlon, mx, my, mz}, 4),
+                 "Subscript number 1 has value 4 in array 'RADIUS'");
+}
+
 TEST(Geo2MagPts, UndoesMag2GeoPts) {
     for (std::int32_t type : {1, 2, 3}) {
         frame(type);
         constexpr int n = 4;
-        double mrad[n] = {6500000.0, 7000000.0, 9000000.0, 6371200.0};
-        double mlat[n] = {-70.0, -5.0, 33.0, 80.0};
-        double mlon[n] = {10.0, 100.0, 200.0, 350.0};
-        double mx[n], my[n], mz[n], grad[n], glat[n], glon[n], gx[n], gy[n], gz[n];
-        mag2geo_pts(mrad, mlat, mlon, mx, my, mz, grad, glat, glon, gx, gy, gz, n);
-        double brad[n], blat[n], blon[n], bx[n], by[n], bz[n];
-        geo2mag_pts(grad, glat, glon, gx, gy, gz, brad, blat, blon, bx, by, bz, n);
+        Points<n> m{{6500000.0, 7000000.0, 9000000.0, 6371200.0}, {-70.0, -5.0, 33.0, 80.0}, {10.0, 100.0, 200.0, 350.0}};
+        Points<n> g;
+        mag2geo_pts(m.set(), g.set(), n);
+        Points<n> back;
+        geo2mag_pts(g.set(), back.set(), n);
         for (int k = 0; k < n; ++k) {
-            EXPECT_NEAR(brad[k] / mrad[k], 1.0, 1e-12) << type << " " << k;
-            EXPECT_NEAR(blat[k], mlat[k], 1e-9) << type << " " << k;
-            EXPECT_NEAR(blon[k], mlon[k], 1e-9) << type << " " << k;
-            EXPECT_NEAR(bx[k], mx[k], 1e-6);
+            EXPECT_NEAR(back.radius[k] / m.radius[k], 1.0, 1e-12) << type << " " << k;
+            EXPECT_NEAR(back.latitude[k], m.latitude[k], 1e-9) << type << " " << k;
+            EXPECT_NEAR(back.longitude[k], m.longitude[k], 1e-9) << type << " " << k;
+            EXPECT_NEAR(back.x[k], m.x[k], 1e-6);
         }
         // The Cartesian geographic form as input gives the same points.
-        double crad[n], clat[n], clon[n], cmrad[n], cmlat[n], cmlon[n], cmx[n], cmy[n], cmz[n];
-        for (int k = 0; k < n; ++k) crad[k] = -1.0;
-        geo2mag_pts(crad, clat, clon, gx, gy, gz, cmrad, cmlat, cmlon, cmx, cmy, cmz, n);
+        Points<n> c;
+        Points<n> cm;
         for (int k = 0; k < n; ++k) {
-            EXPECT_NEAR(crad[k] / grad[k], 1.0, 1e-15);
-            EXPECT_NEAR(cmlat[k], mlat[k], 1e-9);
-            EXPECT_NEAR(cmlon[k], mlon[k], 1e-9);
+            c.radius[k] = -1.0;
+            c.x[k] = g.x[k];
+            c.y[k] = g.y[k];
+            c.z[k] = g.z[k];
+        }
+        geo2mag_pts(c.set(), cm.set(), n);
+        for (int k = 0; k < n; ++k) {
+            EXPECT_NEAR(c.radius[k] / g.radius[k], 1.0, 1e-15);
+            EXPECT_NEAR(cm.latitude[k], m.latitude[k], 1e-9);
+            EXPECT_NEAR(cm.longitude[k], m.longitude[k], 1e-9);
         }
     }
 }
@@ -268,10 +301,9 @@ struct Directed {
 };
 
 void to_geo(Directed& d) {
-    Point& p = d.at;
-    mag2geo_dir(&p.mrad, &p.mlat, &p.mlon, &d.v_rad, &d.v_lat, &d.v_lon, &p.mx, &p.my, &p.mz, &d.v_x, &d.v_y,
-                &d.v_z, &p.grad, &p.glat, &p.glon, &d.vg_rad, &d.vg_lat, &d.vg_lon, &p.gx, &p.gy, &p.gz, &d.vg_x,
-                &d.vg_y, &d.vg_z, 1);
+    mag2geo_dir(magnetic(d.at), {one(d.v_rad), one(d.v_lat), one(d.v_lon), one(d.v_x), one(d.v_y), one(d.v_z)},
+                geographic(d.at),
+                {one(d.vg_rad), one(d.vg_lat), one(d.vg_lon), one(d.vg_x), one(d.vg_y), one(d.vg_z)}, 1);
 }
 
 TEST(Mag2GeoDir, RadialStaysRadial) {

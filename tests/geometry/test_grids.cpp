@@ -400,11 +400,11 @@ TEST(FieldLineAxis, TransitionProbesTakeTheLongitudeAsGeographic) {
     double pmax_magnetic = 0.0;  // the same probes at magnetic longitude l
     for (int i = 1; i <= grid.gr_nl; ++i) {
         for (const double glat0 : {50.0, -50.0}) {
-            double grad = in.GR_I_GALT_HIBDRY + re, glat = glat0, glon = grid.gr_l(i);
-            double gx, gy, gz, mrad, mlat, mlon, mx, my, mz;
-            geo2mag_pts(&grad, &glat, &glon, &gx, &gy, &gz, &mrad, &mlat, &mlon, &mx, &my, &mz, 1);
-            pmax = std::fmax(pmax, p_of(mrad, mlat));
-            mlat_max = std::fmax(mlat_max, mlat);
+            Point probe{in.GR_I_GALT_HIBDRY + re, glat0, grid.gr_l(i), 0.0, 0.0, 0.0};
+            Point m;
+            geo2mag_point(probe, m);
+            pmax = std::fmax(pmax, p_of(m.radius, m.latitude));
+            mlat_max = std::fmax(mlat_max, m.latitude);
         }
         pmax_magnetic = std::fmax(pmax_magnetic, p_of(in.GR_I_GALT_HIBDRY + re, 50.0));
     }

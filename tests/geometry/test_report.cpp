@@ -6,17 +6,16 @@
 // test program.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <type_traits>
 #include <unistd.h>
 #include <vector>
 
@@ -102,21 +101,6 @@ int int_field(const std::string& line, std::size_t first, std::size_t width) {
     return std::atoi(line.substr(first, width).c_str());
 }
 
-template <class Record>
-void clear(Record& record) {
-    static_assert(std::is_trivially_copyable_v<Record>);
-    std::memset(&record, 0, sizeof record);
-}
-
-void clear_geometry() {
-    clear(cmn_io_flags);
-    clear(gr_grid);
-    clear(cmn_g_voxel);
-    clear(cmn_g_face_p);
-    clear(cmn_g_face_q);
-    clear(cmn_g_face_l);
-}
-
 // Axes l = 0, 10, 20, ...; p = 1.5, 2.0, ...; q evenly from -0.5 to 0.5 (nq odd)
 // or 0.1, 0.2, ... (nq even); every cell below the shell.
 void fill_axes(int nl, int np, int nq) {
@@ -146,15 +130,15 @@ void set_voxel(int v, int ip, int iq, double m_longitude) {
 void fill_faces_at_axes() {
     CmnGFaceP& fp = cmn_g_face_p;
     CmnGFaceQ& fq = cmn_g_face_q;
-    fp.g_fp_dim = gr_grid.gr_np;
-    fq.g_fq_dim = gr_grid.gr_nq;
-    for (int k = 1; k <= fp.g_fp_dim; ++k) fp.g_fp_m_p(k) = gr_grid.gr_p(k);
-    for (int k = 1; k <= fq.g_fq_dim; ++k) fq.g_fq_m_q(k) = gr_grid.gr_q(k);
+    fp.dim = gr_grid.gr_np;
+    fq.dim = gr_grid.gr_nq;
+    for (int k = 1; k <= fp.dim; ++k) fp.m_p(k) = gr_grid.gr_p(k);
+    for (int k = 1; k <= fq.dim; ++k) fq.m_q(k) = gr_grid.gr_q(k);
 }
 
 // 3 x 3 x 3 grid nodes, 8 cells, 6 voxels; geographic frame.
 void fill_small_grid() {
-    clear_geometry();
+    reset_geometry_records();
     set_mag(1);
     cmn_io_flags.IO_GEOMETRY_FLAG = 1;
     fill_axes(3, 3, 3);
@@ -171,12 +155,12 @@ void fill_small_grid() {
     v.g_v_dimension = 6;
     fill_faces_at_axes();
     for (int k = 1; k <= 3; ++k) {
-        cmn_g_face_p.g_fp_voxel(1, k) = k;
-        cmn_g_face_p.g_fp_voxel(2, k) = k + 1;
-        cmn_g_face_q.g_fq_voxel(1, k) = k;
-        cmn_g_face_q.g_fq_voxel(2, k) = k + 2;
+        cmn_g_face_p.voxel(1, k) = k;
+        cmn_g_face_p.voxel(2, k) = k + 1;
+        cmn_g_face_q.voxel(1, k) = k;
+        cmn_g_face_q.voxel(2, k) = k + 2;
     }
-    cmn_g_face_l.g_fl_dim = 4;
+    cmn_g_face_l.dim = 4;
     v.g_v_bdry_rl_dim = 2;
     v.g_v_boundary_rl(1) = 17;
     v.g_v_boundary_rl(2) = 4;
@@ -259,8 +243,8 @@ TEST_F(Report, EmptySectionUsesUpItsTag) {
 }
 
 TEST_F(Report, FaceCountLabelsKeepTheirTrailingBlanks) {
-    cmn_g_face_p.g_fp_dim = 1200;
-    cmn_g_face_q.g_fq_dim = 35;
+    cmn_g_face_p.dim = 1200;
+    cmn_g_face_q.dim = 35;
     const std::vector<std::string> lines = split_lines(report().out);
     EXPECT_EQ(lines_of_section(lines, 9), std::vector<std::string>{" FD00009%  no_of_p_faces    1200"});
     EXPECT_EQ(lines_of_section(lines, 11), std::vector<std::string>{" FD00011%  no_of_q_faces   35"});
@@ -338,30 +322,25 @@ TEST_F(Report, VoxelRecordFieldsInOrder) {
     for (int i = 2; i <= 6; ++i) EXPECT_EQ(int_field(voxels[i - 1], 16, 6), i);
 }
 
+// The 27 reals of face k in the order of its report record.
+template <class Face>
+std::array<double*, 27> report_reals(Face& f, int k) {
+    return {&f.m_p(k),       &f.m_q(k),         &f.m_radius(k),    &f.m_latitude(k), &f.m_longitude(k),
+            &f.m_x(k),       &f.m_y(k),         &f.m_z(k),         &f.nml_m_rad(k),  &f.nml_m_lat(k),
+            &f.nml_m_lon(k), &f.nml_m_x(k),     &f.nml_m_y(k),     &f.nml_m_z(k),    &f.g_radius(k),
+            &f.g_latitude(k), &f.g_longitude(k), &f.g_x(k),        &f.g_y(k),        &f.g_z(k),
+            &f.nml_g_rad(k), &f.nml_g_lat(k),   &f.nml_g_lon(k),   &f.nml_g_x(k),    &f.nml_g_y(k),
+            &f.nml_g_z(k),   &f.area(k)};
+}
+
 TEST_F(Report, FaceRecordFieldsInOrder) {
     CmnGFaceP& fp = cmn_g_face_p;
     CmnGFaceQ& fq = cmn_g_face_q;
-    fp.g_fp_voxel(1, 2) = 100001;
-    fp.g_fp_voxel(2, 2) = 99999;
-    fp.g_fp_scale_p(2) = 5.0;  // scale factors are not in the record
-    double* p_reals[27] = {
-        &fp.g_fp_m_p(2),       &fp.g_fp_m_q(2),       &fp.g_fp_m_radius(2),  &fp.g_fp_m_latitude(2),
-        &fp.g_fp_m_longitude(2), &fp.g_fp_m_x(2),     &fp.g_fp_m_y(2),       &fp.g_fp_m_z(2),
-        &fp.g_fp_nml_m_rad(2), &fp.g_fp_nml_m_lat(2), &fp.g_fp_nml_m_lon(2), &fp.g_fp_nml_m_x(2),
-        &fp.g_fp_nml_m_y(2),   &fp.g_fp_nml_m_z(2),   &fp.g_fp_g_radius(2),  &fp.g_fp_g_latitude(2),
-        &fp.g_fp_g_longitude(2), &fp.g_fp_g_x(2),     &fp.g_fp_g_y(2),       &fp.g_fp_g_z(2),
-        &fp.g_fp_nml_g_rad(2), &fp.g_fp_nml_g_lat(2), &fp.g_fp_nml_g_lon(2), &fp.g_fp_nml_g_x(2),
-        &fp.g_fp_nml_g_y(2),   &fp.g_fp_nml_g_z(2),   &fp.g_fp_area(2),
-    };
-    double* q_reals[27] = {
-        &fq.g_fq_m_p(3),       &fq.g_fq_m_q(3),       &fq.g_fq_m_radius(3),  &fq.g_fq_m_latitude(3),
-        &fq.g_fq_m_longitude(3), &fq.g_fq_m_x(3),     &fq.g_fq_m_y(3),       &fq.g_fq_m_z(3),
-        &fq.g_fq_nml_m_rad(3), &fq.g_fq_nml_m_lat(3), &fq.g_fq_nml_m_lon(3), &fq.g_fq_nml_m_x(3),
-        &fq.g_fq_nml_m_y(3),   &fq.g_fq_nml_m_z(3),   &fq.g_fq_g_radius(3),  &fq.g_fq_g_latitude(3),
-        &fq.g_fq_g_longitude(3), &fq.g_fq_g_x(3),     &fq.g_fq_g_y(3),       &fq.g_fq_g_z(3),
-        &fq.g_fq_nml_g_rad(3), &fq.g_fq_nml_g_lat(3), &fq.g_fq_nml_g_lon(3), &fq.g_fq_nml_g_x(3),
-        &fq.g_fq_nml_g_y(3),   &fq.g_fq_nml_g_z(3),   &fq.g_fq_area(3),
-    };
+    fp.voxel(1, 2) = 100001;
+    fp.voxel(2, 2) = 99999;
+    fp.scale_p(2) = 5.0;  // scale factors are not in the record
+    const std::array<double*, 27> p_reals = report_reals(fp, 2);
+    const std::array<double*, 27> q_reals = report_reals(fq, 3);
     for (int k = 0; k < 27; ++k) {
         *p_reals[k] = 1.25 * (k + 1);
         *q_reals[k] = -1000.0 * (k + 1);
@@ -469,7 +448,7 @@ TEST_F(Report, VoxelCornersAtTheVoxelsOwnLongitude) {
 }
 
 TEST_F(Report, SummaryLines) {
-    clear_geometry();
+    reset_geometry_records();
     cmn_io_flags.IO_GEOMETRY_FLAG = 1;
     set_mag(1);
     fill_axes(2, 40, 101);
@@ -479,9 +458,9 @@ TEST_F(Report, SummaryLines) {
     v.g_v_bdry_ph_dim = 0;
     v.g_v_bdry_ll_dim = 14;
     v.g_v_bdry_lh_dim = 15;
-    cmn_g_face_p.g_fp_dim = 0;
-    cmn_g_face_q.g_fq_dim = 0;
-    cmn_g_face_l.g_fl_dim = 123456;
+    cmn_g_face_p.dim = 0;
+    cmn_g_face_q.dim = 0;
+    cmn_g_face_l.dim = 123456;
     for (int k = 1; k <= 15; ++k) v.g_v_boundary_rl(k) = v.g_v_boundary_rh(k) = 1;
     const std::vector<std::string> lines = split_lines(report().out);
     std::size_t first = 0;
@@ -514,7 +493,7 @@ TEST_F(Report, SummaryLines) {
 }
 
 TEST_F(Report, TablesWithoutRows) {
-    clear_geometry();
+    reset_geometry_records();
     cmn_io_flags.IO_GEOMETRY_FLAG = 1;
     set_mag(1);
     fill_axes(1, 3, 3);  // one longitude: no cells
@@ -536,7 +515,7 @@ TEST_F(Report, TablesWithoutRows) {
 }
 
 TEST_F(Report, TableRowsForOccupiedCellsOnly) {
-    clear_geometry();
+    reset_geometry_records();
     cmn_io_flags.IO_GEOMETRY_FLAG = 1;
     set_mag(1);
     fill_axes(2, 3, 5);
@@ -612,9 +591,9 @@ TEST_F(Report, CapacityBoundsEndTheRunBeforeTheSectionsFirstLine) {
          " FD00005%  gr_nq   201"},
         {"g_v_dimension", [] { cmn_g_voxel.g_v_dimension = 100002; },
          "Subscript number 1 has value 100002 in array 'G_V_NEIGHBOR_PL'", " FD00007%  no_of_voxels   100002"},
-        {"g_fp_dim", [] { cmn_g_face_p.g_fp_dim = 110001; },
+        {"g_fp_dim", [] { cmn_g_face_p.dim = 110001; },
          "Subscript number 2 has value 110001 in array 'G_FP_VOXEL'", " FD00009%  no_of_p_faces    110001"},
-        {"g_fq_dim", [] { cmn_g_face_q.g_fq_dim = 110001; },
+        {"g_fq_dim", [] { cmn_g_face_q.dim = 110001; },
          "Subscript number 2 has value 110001 in array 'G_FQ_VOXEL'", " FD00011%  no_of_q_faces   110001"},
         {"g_v_bdry_ph_dim", [] { cmn_g_voxel.g_v_bdry_ph_dim = 100001; },
          "Subscript number 1 has value 100001 in array 'G_V_BOUNDARY_PH'", " FD00017%  g_v_bdry_ph_dim   100001"},
@@ -657,7 +636,7 @@ TEST_F(Report, SixDigitNumbersInFiveDigitFields) {
     v.g_v_dimension = 100000;
     for (int i = 7; i <= 100000; ++i) set_voxel(i, 1, 1, 5.0);
     v.g_v_neighbor_ph(100000) = 100001;
-    cmn_g_face_q.g_fq_dim = 100000;
+    cmn_g_face_q.dim = 100000;
     const ChildResult run = report();
     ASSERT_EQ(run.exit_status, 0) << run.err;
     EXPECT_EQ(line_starting(run.out, "FD00008%  voxel 100000").substr(0, 36), "FD00008%  voxel 100000      0 100001");
@@ -685,13 +664,12 @@ TEST(BuiltGridReport, CornersAndTablesFollowTheRecords) {
     ASSERT_EQ(corners.size(), static_cast<std::size_t>(voxels));
     for (int i = 1; i <= voxels; ++i) {
         const std::vector<double> a = reals_of(corners[i - 1], 21, 12);
-        const int p_face[4] = {v.g_v_face_pl(i), v.g_v_face_ph(i), v.g_v_face_ph(i), v.g_v_face_pl(i)};
-        const int q_face[4] = {v.g_v_face_ql(i), v.g_v_face_ql(i), v.g_v_face_qh(i), v.g_v_face_qh(i)};
         // Near the pole p and the longitude are ill-conditioned in the printed
         // coordinates: compare positions instead, with the dipole root as oracle.
         for (int k = 0; k < 4; ++k) {
-            const double p = cmn_g_face_p.g_fp_m_p(p_face[k]);
-            const double q = cmn_g_face_q.g_fq_m_q(q_face[k]);
+            const testing::CornerFaces faces = testing::round_corner_faces(i, k + 1);
+            const double p = cmn_g_face_p.m_p(faces.p_face);
+            const double q = cmn_g_face_q.m_q(faces.q_face);
             double r = 0.0, lat = 0.0;
             pq2polar(&p, &q, &r, &lat, 1);
             const double lon = v.g_v_m_longitude(i) * deg_to_rad;

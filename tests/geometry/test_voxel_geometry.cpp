@@ -27,7 +27,7 @@ constexpr double deg = 0.017453292519943295;
 
 void hand_grid(int mag_type, std::initializer_list<double> p, std::initializer_list<double> q,
                std::initializer_list<double> l) {
-    testing::clear_geometry_records();
+    reset_geometry_records();
     set_mag(mag_type);
     cmn_gr_input.GR_I_GALT_LOWLIM = 1.0e9;
     testing::set_grid_axes(p, q, l);
@@ -109,11 +109,11 @@ TEST(VoxelGeometry, EquatorVoxelsAndTheirPFaces) {
         EXPECT_DOUBLE_EQ(x.g_v_volume(v), dp * re * (0.2 * r * r * r / (re * re)) * (20.0 * r * deg));
         // Its p-faces lie on the equator too, with the normal pointing outwards.
         for (int f : {x.g_v_face_pl(v), x.g_v_face_ph(v)}) {
-            EXPECT_EQ(fp.g_fp_m_latitude(f), 0.0);
-            EXPECT_EQ(fp.g_fp_m_radius(f), fp.g_fp_m_p(f) * re);
-            EXPECT_DOUBLE_EQ(fp.g_fp_nml_m_rad(f), 1.0);
-            EXPECT_EQ(fp.g_fp_nml_m_lat(f), 0.0);
-            EXPECT_EQ(fp.g_fp_nml_m_lon(f), 0.0);
+            EXPECT_EQ(fp.m_latitude(f), 0.0);
+            EXPECT_EQ(fp.m_radius(f), fp.m_p(f) * re);
+            EXPECT_DOUBLE_EQ(fp.nml_m_rad(f), 1.0);
+            EXPECT_EQ(fp.nml_m_lat(f), 0.0);
+            EXPECT_EQ(fp.nml_m_lon(f), 0.0);
         }
     }
 }
@@ -125,18 +125,18 @@ TEST(VoxelGeometry, QFaceOnTheEquatorPointsNorth) {
     const CmnGFaceQ& fq = cmn_g_face_q;
     const int f = cmn_g_voxel.g_v_face_qh(1);
     ASSERT_EQ(f, cmn_g_voxel.g_v_face_ql(2));
-    ASSERT_EQ(fq.g_fq_m_q(f), 0.0);
-    EXPECT_EQ(fq.g_fq_m_radius(f), mid(1.05, 1.10) * re);
-    EXPECT_EQ(fq.g_fq_m_latitude(f), 0.0);
+    ASSERT_EQ(fq.m_q(f), 0.0);
+    EXPECT_EQ(fq.m_radius(f), mid(1.05, 1.10) * re);
+    EXPECT_EQ(fq.m_latitude(f), 0.0);
     // The radial component is minus zero times a positive factor.
-    EXPECT_EQ(fq.g_fq_nml_m_rad(f), 0.0);
-    EXPECT_TRUE(std::signbit(fq.g_fq_nml_m_rad(f)));
-    EXPECT_EQ(fq.g_fq_nml_m_lon(f), 0.0);
-    EXPECT_FALSE(std::signbit(fq.g_fq_nml_m_lon(f)));
-    EXPECT_NEAR(fq.g_fq_nml_m_lat(f), 1.0, 2.3e-16);
+    EXPECT_EQ(fq.nml_m_rad(f), 0.0);
+    EXPECT_TRUE(std::signbit(fq.nml_m_rad(f)));
+    EXPECT_EQ(fq.nml_m_lon(f), 0.0);
+    EXPECT_FALSE(std::signbit(fq.nml_m_lon(f)));
+    EXPECT_NEAR(fq.nml_m_lat(f), 1.0, 2.3e-16);
     // In the geographic frame (type 1) the same northward direction.
-    EXPECT_NEAR(fq.g_fq_nml_g_lat(f), 1.0, 1.0e-15);
-    EXPECT_NEAR(fq.g_fq_nml_g_rad(f), 0.0, 1.0e-15);
+    EXPECT_NEAR(fq.nml_g_lat(f), 1.0, 1.0e-15);
+    EXPECT_NEAR(fq.nml_g_rad(f), 0.0, 1.0e-15);
 }
 
 // Every voxel and face centre lies where its cell puts it; widths, areas and
@@ -173,22 +173,22 @@ TEST(VoxelGeometry, CentresExtentsAndNormalsFollowTheCells) {
         EXPECT_NEAR(x.g_v_g_radius(v), std::hypot(x.g_v_g_x(v), x.g_v_g_y(v), x.g_v_g_z(v)), 1.0e-6);
 
         for (int f : {x.g_v_face_pl(v), x.g_v_face_ph(v)}) {
-            EXPECT_EQ(fp.g_fp_m_p(f), f == x.g_v_face_pl(v) ? g.gr_p(ip) : g.gr_p(ip + 1));
-            EXPECT_EQ(fp.g_fp_m_q(f), q);
-            EXPECT_EQ(fp.g_fp_m_longitude(f), l);
-            EXPECT_EQ(fp.g_fp_area(f), dq * dl * fp.g_fp_scale_q(f) * fp.g_fp_scale_l(f));
+            EXPECT_EQ(fp.m_p(f), f == x.g_v_face_pl(v) ? g.gr_p(ip) : g.gr_p(ip + 1));
+            EXPECT_EQ(fp.m_q(f), q);
+            EXPECT_EQ(fp.m_longitude(f), l);
+            EXPECT_EQ(fp.area(f), dq * dl * fp.scale_q(f) * fp.scale_l(f));
         }
         for (int f : {x.g_v_face_ql(v), x.g_v_face_qh(v)}) {
-            EXPECT_EQ(fq.g_fq_m_p(f), p);
-            EXPECT_EQ(fq.g_fq_m_q(f), f == x.g_v_face_ql(v) ? g.gr_q(iq) : g.gr_q(iq + 1));
-            EXPECT_EQ(fq.g_fq_m_longitude(f), l);
-            EXPECT_EQ(fq.g_fq_area(f), dp * dl * fq.g_fq_scale_p(f) * fq.g_fq_scale_l(f));
+            EXPECT_EQ(fq.m_p(f), p);
+            EXPECT_EQ(fq.m_q(f), f == x.g_v_face_ql(v) ? g.gr_q(iq) : g.gr_q(iq + 1));
+            EXPECT_EQ(fq.m_longitude(f), l);
+            EXPECT_EQ(fq.area(f), dp * dl * fq.scale_p(f) * fq.scale_l(f));
         }
         for (int f : {x.g_v_face_ll(v), x.g_v_face_lh(v)}) {
-            EXPECT_EQ(fl.g_fl_m_p(f), p);
-            EXPECT_EQ(fl.g_fl_m_q(f), q);
-            EXPECT_EQ(fl.g_fl_m_longitude(f), f == x.g_v_face_ll(v) ? g.gr_l(il) : g.gr_l(il + 1));
-            EXPECT_EQ(fl.g_fl_area(f), dp * dq * fl.g_fl_scale_p(f) * fl.g_fl_scale_q(f));
+            EXPECT_EQ(fl.m_p(f), p);
+            EXPECT_EQ(fl.m_q(f), q);
+            EXPECT_EQ(fl.m_longitude(f), f == x.g_v_face_ll(v) ? g.gr_l(il) : g.gr_l(il + 1));
+            EXPECT_EQ(fl.area(f), dp * dq * fl.scale_p(f) * fl.scale_q(f));
         }
     }
 
@@ -212,15 +212,15 @@ TEST(VoxelGeometry, CentresExtentsAndNormalsFollowTheCells) {
                                   face.nml_g_y(f), face.nml_g_z(f), 1.0e-14, true);
         }
     };
-    check_faces(face_arrays(Axis::p), fp.g_fp_dim, "p");
-    check_faces(face_arrays(Axis::q), fq.g_fq_dim, "q");
-    check_faces(face_arrays(Axis::l), fl.g_fl_dim, "l");
+    check_faces(fp, fp.dim, "p");
+    check_faces(fq, fq.dim, "q");
+    check_faces(fl, fl.dim, "l");
 
     // The l-face normal points east wherever the face lies.
-    for (int f = 1; f <= fl.g_fl_dim; ++f) {
-        EXPECT_EQ(fl.g_fl_nml_m_rad(f), 0.0);
-        EXPECT_EQ(fl.g_fl_nml_m_lat(f), 0.0);
-        EXPECT_EQ(fl.g_fl_nml_m_lon(f), 1.0);
+    for (int f = 1; f <= fl.dim; ++f) {
+        EXPECT_EQ(fl.nml_m_rad(f), 0.0);
+        EXPECT_EQ(fl.nml_m_lat(f), 0.0);
+        EXPECT_EQ(fl.nml_m_lon(f), 1.0);
     }
 }
 
@@ -232,11 +232,11 @@ TEST(VoxelGeometry, FullCircleFaceKeepsTheLongitudeOneTurnOn) {
     const CmnGFaceL& fl = cmn_g_face_l;
     const int wrap = cmn_g_voxel.g_v_face_ll(1);
     ASSERT_EQ(wrap, cmn_g_voxel.g_v_face_lh(2));
-    EXPECT_EQ(fl.g_fl_m_longitude(wrap), 370.0);
+    EXPECT_EQ(fl.m_longitude(wrap), 370.0);
     // The geographic longitude is folded back onto the first meridian.
-    EXPECT_NEAR(fl.g_fl_g_longitude(wrap), 10.0, 1.0e-9);
+    EXPECT_NEAR(fl.g_longitude(wrap), 10.0, 1.0e-9);
     const double coordinate_area = (gr_grid.gr_p(2) - gr_grid.gr_p(1)) * (gr_grid.gr_q(2) - gr_grid.gr_q(1));
-    EXPECT_EQ(fl.g_fl_area(wrap), coordinate_area * fl.g_fl_scale_p(wrap) * fl.g_fl_scale_q(wrap));
+    EXPECT_EQ(fl.area(wrap), coordinate_area * fl.scale_p(wrap) * fl.scale_q(wrap));
 }
 
 // The warning on the lower boundary, written to unit 6.
@@ -297,7 +297,7 @@ TEST(LowerBoundaryWarning, NoVoxelsNoWarning) {
     cmn_gr_input.GR_I_GALT_LOWLIM = -2.0 * re;
     EXPECT_EQ(build_and_capture_warning(), "");
     const CmnGVoxel& x = cmn_g_voxel;
-    EXPECT_EQ(cmn_g_face_p.g_fp_dim + cmn_g_face_q.g_fq_dim + cmn_g_face_l.g_fl_dim, 0);
+    EXPECT_EQ(cmn_g_face_p.dim + cmn_g_face_q.dim + cmn_g_face_l.dim, 0);
     EXPECT_EQ(x.g_v_bdry_rl_dim + x.g_v_bdry_rh_dim + x.g_v_bdry_ph_dim + x.g_v_bdry_ll_dim + x.g_v_bdry_lh_dim, 0);
 }
 
@@ -348,22 +348,22 @@ TEST(VoxelGeometry, ConfiguredFullCircle) {
 
     // The q-faces on the equator.
     int on_equator = 0;
-    for (int f = 1; f <= fq.g_fq_dim; ++f) {
-        if (fq.g_fq_m_q(f) != 0.0) continue;
+    for (int f = 1; f <= fq.dim; ++f) {
+        if (fq.m_q(f) != 0.0) continue;
         ++on_equator;
         SCOPED_TRACE(f);
-        EXPECT_EQ(fq.g_fq_m_radius(f), fq.g_fq_m_p(f) * re);
-        EXPECT_EQ(fq.g_fq_m_latitude(f), 0.0);
-        EXPECT_EQ(fq.g_fq_nml_m_rad(f), 0.0);
-        EXPECT_TRUE(std::signbit(fq.g_fq_nml_m_rad(f)));
-        EXPECT_EQ(fq.g_fq_nml_m_lon(f), 0.0);
-        EXPECT_NEAR(fq.g_fq_nml_m_lat(f), 1.0, 2.3e-16);
+        EXPECT_EQ(fq.m_radius(f), fq.m_p(f) * re);
+        EXPECT_EQ(fq.m_latitude(f), 0.0);
+        EXPECT_EQ(fq.nml_m_rad(f), 0.0);
+        EXPECT_TRUE(std::signbit(fq.nml_m_rad(f)));
+        EXPECT_EQ(fq.nml_m_lon(f), 0.0);
+        EXPECT_NEAR(fq.nml_m_lat(f), 1.0, 2.3e-16);
     }
     EXPECT_GT(on_equator, 10);
-    for (int f = 1; f <= fl.g_fl_dim; ++f) {
-        EXPECT_EQ(fl.g_fl_nml_m_rad(f), 0.0);
-        EXPECT_EQ(fl.g_fl_nml_m_lat(f), 0.0);
-        EXPECT_EQ(fl.g_fl_nml_m_lon(f), 1.0);
+    for (int f = 1; f <= fl.dim; ++f) {
+        EXPECT_EQ(fl.nml_m_rad(f), 0.0);
+        EXPECT_EQ(fl.nml_m_lat(f), 0.0);
+        EXPECT_EQ(fl.nml_m_lon(f), 1.0);
     }
     for (int v = 1; v <= x.g_v_dimension; ++v) {
         EXPECT_EQ(x.g_v_volume(v), x.g_v_width_p(v) * x.g_v_width_q(v) * x.g_v_width_l(v));

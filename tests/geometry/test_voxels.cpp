@@ -31,20 +31,20 @@ void PrintTo(const Pair& pair, std::ostream* out) { *out << "(" << pair.low << "
 
 Pair pair_of(Axis kind, int f) {
     switch (kind) {
-    case Axis::p: return {cmn_g_face_p.g_fp_voxel(1, f), cmn_g_face_p.g_fp_voxel(2, f)};
-    case Axis::q: return {cmn_g_face_q.g_fq_voxel(1, f), cmn_g_face_q.g_fq_voxel(2, f)};
+    case Axis::p: return {cmn_g_face_p.voxel(1, f), cmn_g_face_p.voxel(2, f)};
+    case Axis::q: return {cmn_g_face_q.voxel(1, f), cmn_g_face_q.voxel(2, f)};
     case Axis::l: break;
     }
-    return {cmn_g_face_l.g_fl_voxel(1, f), cmn_g_face_l.g_fl_voxel(2, f)};
+    return {cmn_g_face_l.voxel(1, f), cmn_g_face_l.voxel(2, f)};
 }
 
 int face_count(Axis kind) {
     switch (kind) {
-    case Axis::p: return cmn_g_face_p.g_fp_dim;
-    case Axis::q: return cmn_g_face_q.g_fq_dim;
+    case Axis::p: return cmn_g_face_p.dim;
+    case Axis::q: return cmn_g_face_q.dim;
     case Axis::l: break;
     }
-    return cmn_g_face_l.g_fl_dim;
+    return cmn_g_face_l.dim;
 }
 
 template <class List>
@@ -66,7 +66,7 @@ struct TestSide {
     const char* name;
     Axis axis;
     bool high;
-    ArrayRef<std::int32_t> face, neighbor, facing_face, facing_neighbor;
+    ArraySpan<std::int32_t> face, neighbor, facing_face, facing_neighbor;
 };
 
 std::vector<TestSide> test_sides() {
@@ -84,7 +84,7 @@ std::vector<TestSide> test_sides() {
 // A hand-made grid in the geographic frame, flags cleared, with the altitude
 // limit of the lower boundary out of reach.
 void hand_grid(std::initializer_list<double> p, std::initializer_list<double> q, std::initializer_list<double> l) {
-    testing::clear_geometry_records();
+    reset_geometry_records();
     set_mag(1);
     cmn_gr_input.GR_I_GALT_LOWLIM = 1.0e9;
     testing::set_grid_axes(p, q, l);
@@ -207,9 +207,9 @@ TEST(CreateVoxel, FullCircleOfTwoCellsSharesTwoLFaces) {
     EXPECT_EQ(lh(), std::vector<int>{});
     // The wrap face keeps the longitude one full turn beyond gr_l(1), the
     // face between the two cells the longitude between them.
-    EXPECT_EQ(cmn_g_face_l.g_fl_m_longitude(1), 370.0);
-    EXPECT_EQ(cmn_g_face_l.g_fl_m_longitude(3), 370.0);
-    EXPECT_EQ(cmn_g_face_l.g_fl_m_longitude(2), 190.0);
+    EXPECT_EQ(cmn_g_face_l.m_longitude(1), 370.0);
+    EXPECT_EQ(cmn_g_face_l.m_longitude(3), 370.0);
+    EXPECT_EQ(cmn_g_face_l.m_longitude(2), 190.0);
 }
 
 // A full circle of four l cells with one cell per (ip, iq).
@@ -250,7 +250,7 @@ TEST(CreateVoxel, FullCircleClosesWhenBothEndsAreVoxels) {
     EXPECT_EQ(x.g_v_neighbor_lh(2), 1);
     EXPECT_EQ(x.g_v_face_lh(2), x.g_v_face_ll(1));
     EXPECT_EQ(pair_of(Axis::l, x.g_v_face_ll(1)), (Pair{2, 1}));
-    EXPECT_EQ(cmn_g_face_l.g_fl_m_longitude(x.g_v_face_ll(1)), 360.0);
+    EXPECT_EQ(cmn_g_face_l.m_longitude(x.g_v_face_ll(1)), 360.0);
     // Voxel 1 has no voxel at il = 2, voxel 2 none at il = 3.
     EXPECT_EQ(lh(), std::vector<int>{1});
     EXPECT_EQ(ll(), std::vector<int>{2});
@@ -462,9 +462,9 @@ void check_connectivity() {
             EXPECT_EQ(references[static_cast<int>(kind)][f], expected_references) << "face " << f;
         }
 
-    EXPECT_EQ(cmn_g_face_l.g_fl_dim, n + x.g_v_bdry_ll_dim);
-    EXPECT_EQ(cmn_g_face_q.g_fq_dim, n + open_ql);
-    EXPECT_EQ(cmn_g_face_p.g_fp_dim, n + open_pl);
+    EXPECT_EQ(cmn_g_face_l.dim, n + x.g_v_bdry_ll_dim);
+    EXPECT_EQ(cmn_g_face_q.dim, n + open_ql);
+    EXPECT_EQ(cmn_g_face_p.dim, n + open_pl);
     EXPECT_EQ(x.g_v_bdry_ll_dim, open_ll);
     EXPECT_EQ(x.g_v_bdry_lh_dim, open_lh);
 

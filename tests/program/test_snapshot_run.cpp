@@ -62,10 +62,10 @@ std::string printed(double value) {
     return text;
 }
 
-// What check_snapshot.py compares: every variable's class and shape,
-// and of each the first, a middle and the last element (all of "d_rotate" and
-// "gr_stat"), exactly; two columns of "agrid" from the faces, to 1 mm.
-void write_expectations(const fs::path& path) {
+// What check_snapshot.py compares: every variable's class and shape, and of
+// each the first, a middle and the last element, exactly, as this reader sees
+// them; two columns of "agrid" from the faces, to 1 mm.
+void write_expectations(const fs::path& path, const MatFileWalk& file) {
     std::ofstream out(path);
     const std::vector<std::string> preamble = {"e_t_c",   "p_ut",     "p_sod",    "geo_flag",   "ph_flag",
                                                "eq_flag", "st_flag", "cov_flag", "co_st_flag", "innov_flag"};
@@ -73,21 +73,7 @@ void write_expectations(const fs::path& path) {
         out << "var " << preamble[k] << (k < 3 ? " float64" : " int32") << " 1 1\n";
         out << "val " << preamble[k] << " 1 1 " << (preamble[k] == "geo_flag" ? 1 : 0) << " 0\n";
     }
-    for (const Expected& e : geometry_section()) {
-        out << "var " << e.name << (e.type == 20 ? " int32 " : " float64 ") << e.rows << " " << e.columns << "\n";
-        const long count = static_cast<long>(e.rows) * e.columns;
-        if (!e.element || count <= 0) continue;
-        std::vector<long> samples = {0, count / 2, count - 1};
-        if (e.name == "d_rotate" || e.name == "gr_stat") {
-            samples.clear();
-            for (long k = 0; k < count; ++k) samples.push_back(k);
-        }
-        for (long k : samples) {
-            const int row = static_cast<int>(k % e.rows) + 1;
-            const int column = static_cast<int>(k / e.rows) + 1;
-            out << "val " << e.name << " " << row << " " << column << " " << printed(e.element(row, column)) << " 0\n";
-        }
-    }
+    write_reader_view(out, file, preamble.size(), geometry_variables);
     for (int voxel : {1, cmn_g_voxel.g_v_dimension})
         for (int k = 1; k <= 8; ++k) {
             const Point g = geographic_of(corner_from_faces(voxel, k));
@@ -132,6 +118,7 @@ TEST_P(SnapshotRun, FileHoldsTheGeometryOfTheRun) {
     ASSERT_EQ(file.problem, "");
     ASSERT_EQ(file.records.size(), 152u);
     expect_geometry_section(file, 10);
+    expect_built_voxel_variables(file, 10);
     expect_agrid_corners(file);
 }
 
@@ -139,8 +126,10 @@ TEST_P(SnapshotRun, FileHoldsTheGeometryOfTheRun) {
 // reader names itself and leaves the program's own checks standing.
 TEST_P(SnapshotRun, ScipyReadsTheGeometryOfTheRun) {
     if (!run_and_build("snapshot_scipy")) return;
+    const MatFileWalk file = walk_mat_file(read_file(dir_ / "vorn_geometry.mat"));
+    ASSERT_EQ(file.problem, "");
     write_file(dir_ / "report.txt", run_.out);
-    write_expectations(dir_ / "expected.txt");
+    write_expectations(dir_ / "expected.txt", file);
     const RunResult scipy = run_command(dir_, "/usr/bin/python3 '" + std::string(VORN_SOURCE_DIR) +
                                                   "/tests/snapshot/check_snapshot.py' vorn_geometry.mat "
                                                   "expected.txt report.txt");

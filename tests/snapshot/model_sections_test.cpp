@@ -35,9 +35,9 @@ void add_cube(std::vector<Shape>& list, const std::string& name, std::int32_t ty
 
 std::vector<Shape> physics_section() {
     const int nv = cmn_g_voxel.g_v_dimension;
-    const int nfp = cmn_g_face_p.g_fp_dim;
-    const int nfq = cmn_g_face_q.g_fq_dim;
-    const int nfl = cmn_g_face_l.g_fl_dim;
+    const int nfp = cmn_g_face_p.dim;
+    const int nfq = cmn_g_face_q.dim;
+    const int nfl = cmn_g_face_l.dim;
     const CmnDriftParam& d = cmn_drift_param;
     const CmnWindParam& w = cmn_wind_param;
     const CmnProdParam& p = cmn_prod_param;
@@ -53,7 +53,7 @@ std::vector<Shape> physics_section() {
         {"p_up", f64, 1, nfq},         {"p_vparal", f64, 2, nfq},     {"p_diffus_i", f64, 2, nfq},
         {"p_diffus_e", f64, 2, nfq},   {"p_g_surface", f64, 1, nfq},  {"p_g_voxel", f64, 1, nv},
         {"drift_grid_size", i32, 1, 1}, {"drift_order", i32, 1, 1},   {"drift_flag", i32, 1, 1},
-        {"drift_id_flag", i32, 1, 1},  {"drift_parameter", i32, 1, d.drift_grid_size - 1},
+        {"drift_id_flag", i32, 1, 1},  {"drift_parameter", i32, 1, drift_parameter_count(d)},
         {"drift_grid", f64, 1, d.drift_grid_size}, {"drift_coef", f64, 1, d.drift_grid_size},
         {"drift_weight", f64, 1, d.drift_grid_size}, {"drift_delta", f64, 1, d.drift_grid_size},
         {"drift_tol", f64, 1, d.drift_grid_size}, {"drift_partial_nz", i32, nfp, 2},
@@ -63,7 +63,7 @@ std::vector<Shape> physics_section() {
     const std::vector<Shape> wind = {
         {"wind_flag", i32, 1, 1},
         {"wind_id_flag", i32, 1, 1},
-        {"wind_parameter", i32, 1, (w.wind_nlat - 1) * (w.wind_nalt - 1) * (2 * w.wind_nlon - 2)},
+        {"wind_parameter", i32, 1, wind_parameter_count(w)},
         {"wind_nlon", i32, 1, 1},
         {"wind_lon", f64, 1, w.wind_nlon},
         {"wind_nlat", i32, 1, 1},
@@ -80,7 +80,7 @@ std::vector<Shape> physics_section() {
     const std::vector<Shape> production = {
         {"prod_flag", i32, 1, 1},
         {"prod_id_flag", i32, 1, 1},
-        {"prod_parameter", i32, 1, (p.prod_nlon - 1) * (p.prod_nlat - 1) * (p.prod_nalt - 1)},
+        {"prod_parameter", i32, 1, prod_parameter_count(p)},
         {"prod_nlon", i32, 1, 1},
         {"prod_lon", f64, 1, p.prod_nlon},
         {"prod_nlat", i32, 1, 1},
@@ -163,8 +163,8 @@ protected:
         SnapshotTest::SetUp();
         build_geometry(snapshot_config("regional_eccentric"), BuildStep::voxels);
         nv_ = cmn_g_voxel.g_v_dimension;
-        nfp_ = cmn_g_face_p.g_fp_dim;
-        nfq_ = cmn_g_face_q.g_fq_dim;
+        nfp_ = cmn_g_face_p.dim;
+        nfq_ = cmn_g_face_q.dim;
     }
 
     MatFileWalk full_snapshot() {
@@ -434,14 +434,13 @@ std::string printed(double value) {
 
 TEST_F(ModelSections, ScipyReadsTheFilledSnapshot) {
     fill_model_state(nv_, nfp_, nfq_);
-    full_snapshot();
+    const MatFileWalk file = full_snapshot();
 
     std::ofstream out(dir_ / "expected.txt");
     const char* preamble[] = {"e_t_c", "p_ut", "p_sod", "geo_flag", "ph_flag", "eq_flag", "st_flag", "cov_flag",
                               "co_st_flag", "innov_flag"};
     for (int k = 0; k < 10; ++k) out << "var " << preamble[k] << (k < 3 ? " float64" : " int32") << " 1 1\n";
-    for (const Expected& e : geometry_section())
-        out << "var " << e.name << (e.type == i32 ? " int32 " : " float64 ") << e.rows << " " << e.columns << "\n";
+    write_reader_view(out, file, 10, geometry_variables);
     for (const Shape& s : model_sections(true))
         out << "var " << s.name << (s.type == i32 ? " int32 " : s.type == txt ? " text " : " float64 ") << s.rows
             << " " << s.columns << "\n";

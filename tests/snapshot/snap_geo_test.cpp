@@ -37,13 +37,13 @@ protected:
         v.g_v_face_qh(1) = 1;
         v.g_v_face_ll(1) = 1;
         v.g_v_face_lh(1) = 2;
-        cmn_g_face_p.g_fp_dim = cmn_g_face_q.g_fq_dim = cmn_g_face_l.g_fl_dim = 2;
-        cmn_g_face_p.g_fp_m_p(1) = 1.12;
-        cmn_g_face_p.g_fp_m_p(2) = 1.27;
-        cmn_g_face_q.g_fq_m_q(1) = 0.15;
-        cmn_g_face_q.g_fq_m_q(2) = -0.18;
-        cmn_g_face_l.g_fl_m_longitude(1) = 370.0;  // one turn beyond 10 degrees
-        cmn_g_face_l.g_fl_m_longitude(2) = 25.0;
+        cmn_g_face_p.dim = cmn_g_face_q.dim = cmn_g_face_l.dim = 2;
+        cmn_g_face_p.m_p(1) = 1.12;
+        cmn_g_face_p.m_p(2) = 1.27;
+        cmn_g_face_q.m_q(1) = 0.15;
+        cmn_g_face_q.m_q(2) = -0.18;
+        cmn_g_face_l.m_longitude(1) = 370.0;  // one turn beyond 10 degrees
+        cmn_g_face_l.m_longitude(2) = 25.0;
     }
 };
 
@@ -100,6 +100,7 @@ TEST_P(BuiltGeometrySection, EveryVariableHoldsItsRecord) {
     const MatFileWalk file = geometry_snapshot();
     ASSERT_EQ(file.problem, "");
     expect_geometry_section(file, 10);
+    expect_built_voxel_variables(file, 10);
     expect_agrid_corners(file);
 }
 

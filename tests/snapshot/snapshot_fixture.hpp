@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -19,40 +18,13 @@
 
 namespace vorn::testing {
 
-// The records are too large for a zeroed temporary on the stack.
-template <class Record>
-void zero(Record& record) {
-    std::memset(static_cast<void*>(&record), 0, sizeof record);
-}
-
-inline void clear_model_state_records() {
-    zero(e_equation);
-    zero(s_state1);
-    zero(costate);
-    zero(cmn_physics_input);
-    zero(cmn_p_ut);
-    zero(cmn_p_ut_sec);
-    zero(cmn_p_euvflux);
-    zero(cmn_p_neutrals);
-    zero(cmn_production);
-    zero(cmn_p_prod_night);
-    zero(cmn_loss);
-    zero(cmn_p_temperature);
-    zero(cmn_ion_velocity);
-    zero(cmn_p_wind);
-    zero(cmn_p_gravity);
-    zero(cmn_drift_param);
-    zero(cmn_wind_param);
-    zero(cmn_prod_param);
-}
-
 class SnapshotTest : public SnapshotFileTest {
 protected:
     void SetUp() override {
         SnapshotFileTest::SetUp();
-        zero(cmn_snap_shot);
-        clear_geometry_records();
-        clear_model_state_records();
+        reset_snap_shot_record();
+        reset_geometry_records();
+        reset_model_state_records();
     }
 
     // Runs snap_shot and returns what it wrote on standard output.

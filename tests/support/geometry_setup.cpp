@@ -1,6 +1,5 @@
 #include "support/geometry_setup.hpp"
 
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
@@ -18,12 +17,6 @@ namespace vorn::testing {
 
 namespace {
 
-// The records are too large for a zeroed temporary on the stack.
-template <class Record>
-void clear(Record& record) {
-    std::memset(static_cast<void*>(&record), 0, sizeof record);
-}
-
 template <class Axis>
 int fill_axis(Axis& axis, std::initializer_list<double> values) {
     int n = 0;
@@ -32,17 +25,6 @@ int fill_axis(Axis& axis, std::initializer_list<double> values) {
 }
 
 }  // namespace
-
-void clear_geometry_records() {
-    clear(cmn_gr_input);
-    clear(cmn_gr_p_trans);
-    clear(d_dipole);
-    clear(gr_grid);
-    clear(cmn_g_voxel);
-    clear(cmn_g_face_p);
-    clear(cmn_g_face_q);
-    clear(cmn_g_face_l);
-}
 
 void set_grid_axes(std::initializer_list<double> p, std::initializer_list<double> q,
                    std::initializer_list<double> l) {
@@ -64,13 +46,20 @@ void set_cells(const std::function<int(int ip, int iq, int il)>& kind) {
     cmn_g_voxel.g_v_dimension = voxels;
 }
 
+CornerFaces round_corner_faces(int v, int k) {
+    const CmnGVoxel& x = cmn_g_voxel;
+    const bool high_p = k == 2 || k == 3;
+    const bool high_q = k == 3 || k == 4;
+    return {high_p ? x.g_v_face_ph(v) : x.g_v_face_pl(v), high_q ? x.g_v_face_qh(v) : x.g_v_face_ql(v)};
+}
+
 std::string test_config(std::string_view name) {
     return read_file(std::filesystem::path(VORN_SOURCE_DIR) / "tests" / "configs" / (std::string(name) + ".nml"));
 }
 
 void build_geometry(std::string_view config, BuildStep last) {
     namespace fs = std::filesystem;
-    clear_geometry_records();
+    reset_geometry_records();
     const fs::path home = fs::current_path();
     // A folder of this process's own: ctest runs the test programs side by side.
     const fs::path dir = scratch_dir("geometry_setup_" + std::to_string(::getpid()));

@@ -1,9 +1,9 @@
-// Geometry records for tests: zeroing them, hand-made grids, and grids built
-// from a configuration the way the program builds them.
+// Geometry records for tests: hand-made grids, and grids built from a
+// configuration the way the program builds them.
 //
 // Every helper works on the global records, which persist across the tests of
-// one test program: a test that uses them starts with clear_geometry_records()
-// (build_geometry does this itself).
+// one test program: a test that uses them starts with
+// reset_geometry_records() (build_geometry does this itself).
 #pragma once
 
 #include <functional>
@@ -12,9 +12,6 @@
 #include <string_view>
 
 namespace vorn::testing {
-
-// Zeroes the configuration, frame, grid, voxel and face records.
-void clear_geometry_records();
 
 // Hand-made axes: gr_np, gr_p, gr_nq, gr_q, gr_nl, gr_l from the lists (p in
 // Earth radii, q, longitudes in degrees); the four flags are left as they are.
@@ -30,6 +27,14 @@ inline constexpr int above_shell = -2;  // no voxel, a corner above the cut-off
 // active cells 1, 2, ... in visiting order (il, then ip, then iq fastest), and
 // g_v_dimension to their count.
 void set_cells(const std::function<int(int ip, int iq, int il)>& kind);
+
+// The faces that corner k (1 to 4) of a round of voxel v takes its p and q
+// from, in the order low p low q, high p low q, high p high q, low p high q:
+// the tests' own statement of the corner order.
+struct CornerFaces {
+    int p_face, q_face;
+};
+CornerFaces round_corner_faces(int v, int k);
 
 // The build steps of init_geometry, in the run order.
 enum class BuildStep { frame, grid, status, voxels };
