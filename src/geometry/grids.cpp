@@ -164,44 +164,17 @@ void create_grid_l() {
     if (g.gr_nl == 2) g.gr_2d = true;
 }
 
-void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_p, double& global_mlat_max) {
-    static Array1<double, max_grid_l, "GRAD"> grad;  // geographic radius of the equatorial probe at gr_l(i)
-    static Array1<double, 4, "P_ARRAY"> p_array;
-    static Array1<double, 4, "S_ARRAY"> s_array;
-    GrGrid& g = gr_grid;
+namespace {
+
+// The outermost mid/high-latitude transition point, north and south of every
+// longitude (gr_l(i) serves as the geographic longitude): the largest p of a
+// field line through it and the largest magnetic latitude.
+void find_transition_line(double& midlat_pmax, double& midlat_mlat_max) {
+    const GrGrid& g = gr_grid;
     const CmnGrInput& in = cmn_gr_input;
-    const std::int32_t nl = g.gr_nl;
-    raise_invalid_on_nan({in.GR_I_GALT_4HLP, in.GR_I_GALT_LOWBDRY, in.GR_I_GALT_HIBDRY, in.GR_I_GLAT_MLTRANS,
-                          in.GR_I_DGALT_EQALT600, in.GR_I_MLAT_HLBDRY});
-    // The transition and boundary points are given spherically to the
-    // transforms, which would take a negative radius for a Cartesian input.
-    if (in.GR_I_GALT_HIBDRY + re <= 0.0)
-        fatal_stop({{"Error in init_geometry: GR_I_GALT_HIBDRY lies at or below the Earth's centre"},
-                    {"GR_I_GALT_HIBDRY=", in.GR_I_GALT_HIBDRY}});
-
-    // Probes of the frame on the magnetic equator at radius Re: an offset
-    // dipole shifts the geographic radius of every magnetic radius.
-    double grad_sum = 0.0;
-    for (std::int32_t i = 1; i <= nl; ++i) {
-        grad(i) = geographic_radius(re, 0.0, g.gr_l(i));
-        grad_sum = grad_sum + grad(i);
-    }
-    const double ave_grad = grad_sum / nl;
-    const double mrad_600 = r_ref - ave_grad + re;
-    const double mrad_4hlp = in.GR_I_GALT_4HLP + re - ave_grad + re;
-
-    // The lowest line touches the lower boundary wherever it lies highest.
-    double p_min = 1.0e32;
-    for (std::int32_t i = 1; i <= nl; ++i) {
-        const double mrad_low = in.GR_I_GALT_LOWBDRY + re - grad(i) + re;
-        p_min = std::fmin(p_min, mrad_low / re);
-    }
-
-    // The last mid-latitude line passes through the outermost transition
-    // point, north and south; gr_l(i) serves as the geographic longitude.
     midlat_pmax = 0.0;
     midlat_mlat_max = 0.0;
-    for (std::int32_t i = 1; i <= nl; ++i) {
+    for (std::int32_t i = 1; i <= g.gr_nl; ++i) {
         for (const double glat_sign : {1.0, -1.0}) {
             Point probe{in.GR_I_GALT_HIBDRY + re, glat_sign * in.GR_I_GLAT_MLTRANS, g.gr_l(i), 0.0, 0.0, 0.0};
             Point magnetic;
@@ -212,10 +185,16 @@ void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_
             if (mlat > midlat_mlat_max) midlat_mlat_max = mlat;
         }
     }
+}
 
-    // One wanted radial step near 1.1 Re sets the spacing in s.
+// The mid-latitude lines, evenly spaced in the stretched coordinate s from
+// p_min to midlat_pmax; one wanted radial step near 1.1 Re sets the spacing.
+void place_midlat_lines(double p_min, double mrad_600, double midlat_pmax) {
+    static Array1<double, 4, "P_ARRAY"> p_array;
+    static Array1<double, 4, "S_ARRAY"> s_array;
+    GrGrid& g = gr_grid;
     p_array(1) = p_min;
-    p_array(2) = (mrad_600 - in.GR_I_DGALT_EQALT600) / re;
+    p_array(2) = (mrad_600 - cmn_gr_input.GR_I_DGALT_EQALT600) / re;
     p_array(3) = mrad_600 / re;
     p_array(4) = midlat_pmax;
     init_p_trans();
@@ -229,12 +208,19 @@ void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_
     const double ds = (s4 - s1) / (g.gr_np - 1);
     for (std::int32_t i = 1; i <= g.gr_np; ++i) g.gr_p(i) = s1 + (i - 1) * ds;
     p_trans(g.gr_np, g.gr_p.data(), g.gr_p.data(), 1);
+}
 
-    // The high-latitude boundary line, raised where the frame puts the
-    // boundary point below its magnetic radius.
+// The high-latitude boundary line hlbdry_p, then the high-latitude lines
+// beyond midlat_pmax, evenly spaced in latitude at the radius mrad_4hlp up to
+// that boundary; global_mlat_max is the latitude of the last one.
+void add_high_latitude_lines(double mrad_4hlp, double midlat_pmax, double& hlbdry_p, double& global_mlat_max) {
+    GrGrid& g = gr_grid;
+    const CmnGrInput& in = cmn_gr_input;
+    // The boundary line is raised where the frame puts the boundary point
+    // below its magnetic radius.
     const double rt = in.GR_I_GALT_HIBDRY + re;
     double grad_upbdry_min = rt;
-    for (std::int32_t i = 1; i <= nl; ++i)
+    for (std::int32_t i = 1; i <= g.gr_nl; ++i)
         grad_upbdry_min = std::fmin(grad_upbdry_min, geographic_radius(rt, in.GR_I_MLAT_HLBDRY, g.gr_l(i)));
     double mrad_hlbdry = rt;
     if (grad_upbdry_min < rt) mrad_hlbdry = 2.0 * rt - grad_upbdry_min;
@@ -271,6 +257,44 @@ void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_
         }
     }
     g.gr_np = global_np;
+}
+
+}  // namespace
+
+void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_p, double& global_mlat_max) {
+    static Array1<double, max_grid_l, "GRAD"> grad;  // geographic radius of the equatorial probe at gr_l(i)
+    const GrGrid& g = gr_grid;
+    const CmnGrInput& in = cmn_gr_input;
+    const std::int32_t nl = g.gr_nl;
+    raise_invalid_on_nan({in.GR_I_GALT_4HLP, in.GR_I_GALT_LOWBDRY, in.GR_I_GALT_HIBDRY, in.GR_I_GLAT_MLTRANS,
+                          in.GR_I_DGALT_EQALT600, in.GR_I_MLAT_HLBDRY});
+    // The transition and boundary points are given spherically to the
+    // transforms, which would take a negative radius for a Cartesian input.
+    if (in.GR_I_GALT_HIBDRY + re <= 0.0)
+        fatal_stop({{"Error in init_geometry: GR_I_GALT_HIBDRY lies at or below the Earth's centre"},
+                    {"GR_I_GALT_HIBDRY=", in.GR_I_GALT_HIBDRY}});
+
+    // Probes of the frame on the magnetic equator at radius Re: an offset
+    // dipole shifts the geographic radius of every magnetic radius.
+    double grad_sum = 0.0;
+    for (std::int32_t i = 1; i <= nl; ++i) {
+        grad(i) = geographic_radius(re, 0.0, g.gr_l(i));
+        grad_sum = grad_sum + grad(i);
+    }
+    const double ave_grad = grad_sum / nl;
+    const double mrad_600 = r_ref - ave_grad + re;
+    const double mrad_4hlp = in.GR_I_GALT_4HLP + re - ave_grad + re;
+
+    // The lowest line touches the lower boundary wherever it lies highest.
+    double p_min = 1.0e32;
+    for (std::int32_t i = 1; i <= nl; ++i) {
+        const double mrad_low = in.GR_I_GALT_LOWBDRY + re - grad(i) + re;
+        p_min = std::fmin(p_min, mrad_low / re);
+    }
+
+    find_transition_line(midlat_pmax, midlat_mlat_max);
+    place_midlat_lines(p_min, mrad_600, midlat_pmax);
+    add_high_latitude_lines(mrad_4hlp, midlat_pmax, hlbdry_p, global_mlat_max);
 }
 
 void p_r_intersect(const double* r, double* lat, const double* p, double* q, std::int32_t n) {
