@@ -306,6 +306,43 @@ void p_r_intersect(const double* r, double* lat, const double* p, double* q, std
     }
 }
 
+namespace {
+
+// Beyond the mid-latitude values, linear steps up to the top point when the
+// high-latitude lines reach above q_max: the lower boundary (radius r_low) at
+// the latitude of the last high-latitude line, lowered once by the highest
+// geographic radius found there.
+void add_high_latitude_q(std::int32_t midlat_nq, double q_max, double r_low, double global_mlat_max) {
+    GrGrid& g = gr_grid;
+    double grad_max = r_low;
+    double mrad_top = r_low;
+    for (std::int32_t i = 1; i <= g.gr_nl; ++i)
+        grad_max = std::fmax(grad_max, geographic_radius(mrad_top, global_mlat_max, g.gr_l(i)));
+    if (grad_max > r_low) mrad_top = mrad_top - (grad_max - r_low);
+    const double q_top = (re / mrad_top) * (re / mrad_top) * std::sin(global_mlat_max * deg_to_rad);
+
+    if (q_top > q_max + count_tolerance) {
+        const double dq_hl = dq_dr_ref * std::sin(global_mlat_max * deg_to_rad) * cmn_gr_input.GR_I_DGALT_MLALT600;
+        const std::int32_t nq_hl = int_part((q_top - q_max) / dq_hl);
+        g.gr_nq = (nq_hl + midlat_nq) * 2 + 1;
+        if (g.gr_nq > max_grid_q)
+            fatal_stop({{"Error in init_geometry: q grid size too large"}, {"global_nq=", g.gr_nq}});
+        for (std::int32_t i = 1; i <= nq_hl - 1; ++i) g.gr_q(midlat_nq + 1 + i) = g.gr_q(midlat_nq + i) + dq_hl;
+        g.gr_q(midlat_nq + nq_hl + 1) = q_top;
+    }
+}
+
+// The southern half, the mirror image of the northern values: they move up by
+// half from the top down, so none is overwritten before it is read.
+void mirror_q() {
+    GrGrid& g = gr_grid;
+    const std::int32_t half = (g.gr_nq - 1) / 2;
+    for (std::int32_t i = 1; i <= half + 1; ++i) g.gr_q(2 * half + 2 - i) = g.gr_q(half + 2 - i);
+    for (std::int32_t i = 1; i <= half; ++i) g.gr_q(half + 1 - i) = -g.gr_q(half + 1 + i);
+}
+
+}  // namespace
+
 void create_grid_q(const double& midlat_pmax, const double& midlat_mlat_max, const double& /*hlbdry_p*/,
                    const double& global_mlat_max) {
     GrGrid& g = gr_grid;
@@ -350,30 +387,8 @@ void create_grid_q(const double& midlat_pmax, const double& midlat_mlat_max, con
     g.gr_q(midlat_nq + 1) = q_max;
     g.gr_nq = 2 * midlat_nq + 1;
 
-    // The top point: the lower boundary at the latitude of the last
-    // high-latitude line, lowered once by the highest geographic radius found.
-    double grad_max = r_low;
-    double mrad_top = r_low;
-    for (std::int32_t i = 1; i <= g.gr_nl; ++i)
-        grad_max = std::fmax(grad_max, geographic_radius(mrad_top, global_mlat_max, g.gr_l(i)));
-    if (grad_max > r_low) mrad_top = mrad_top - (grad_max - r_low);
-    const double q_top = (re / mrad_top) * (re / mrad_top) * std::sin(global_mlat_max * deg_to_rad);
-
-    if (q_top > q_max + count_tolerance) {
-        const double dq_hl = dq_dr_ref * std::sin(global_mlat_max * deg_to_rad) * in.GR_I_DGALT_MLALT600;
-        const std::int32_t nq_hl = int_part((q_top - q_max) / dq_hl);
-        g.gr_nq = (nq_hl + midlat_nq) * 2 + 1;
-        if (g.gr_nq > max_grid_q)
-            fatal_stop({{"Error in init_geometry: q grid size too large"}, {"global_nq=", g.gr_nq}});
-        for (std::int32_t i = 1; i <= nq_hl - 1; ++i) g.gr_q(midlat_nq + 1 + i) = g.gr_q(midlat_nq + i) + dq_hl;
-        g.gr_q(midlat_nq + nq_hl + 1) = q_top;
-    }
-
-    // Mirror: move the northern values up by half from the top down, so none
-    // is overwritten before it is read, then fill the south.
-    const std::int32_t half = (g.gr_nq - 1) / 2;
-    for (std::int32_t i = 1; i <= half + 1; ++i) g.gr_q(2 * half + 2 - i) = g.gr_q(half + 2 - i);
-    for (std::int32_t i = 1; i <= half; ++i) g.gr_q(half + 1 - i) = -g.gr_q(half + 1 + i);
+    add_high_latitude_q(midlat_nq, q_max, r_low, global_mlat_max);
+    mirror_q();
 }
 
 }  // namespace vorn
