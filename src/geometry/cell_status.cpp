@@ -17,17 +17,21 @@ namespace {
 constexpr std::int32_t status_below = -1;  // every tested corner at or below the lower boundary
 constexpr std::int32_t status_above = -2;  // no corner inside, one above the cut-off
 
-// Geographic radius of every grid node (p, q) at one longitude.  Neighbouring
-// cells share their corners, so each node is converted once per longitude.
+// The magnetic radius and latitude of every grid node (p, q), which do not
+// depend on the longitude, and its geographic radius at one longitude.
+// Neighbouring cells share their corners, so each node is converted once per
+// longitude; pq2polar runs on the first longitude alone, node by node as the
+// radii are found, so a trap still stops the run at the same node.
+Array2<double, max_grid_p, max_grid_q, "NODE_MRAD"> node_mrad;
+Array2<double, max_grid_p, max_grid_q, "NODE_MLAT"> node_mlat;
 Array2<double, max_grid_p, max_grid_q, "NODE_GRAD"> node_grad;
 
-void find_node_radii(double mlon) {
+void find_node_radii(double mlon, bool first_longitude) {
     const GrGrid& g = gr_grid;
     for (std::int32_t ip = 1; ip <= g.gr_np; ++ip) {
         for (std::int32_t iq = 1; iq <= g.gr_nq; ++iq) {
-            double mrad, mlat;
-            pq2polar(&g.gr_p(ip), &g.gr_q(iq), &mrad, &mlat, 1);
-            node_grad(ip, iq) = geographic_radius(mrad, mlat, mlon);
+            if (first_longitude) pq2polar(&g.gr_p(ip), &g.gr_q(iq), &node_mrad(ip, iq), &node_mlat(ip, iq), 1);
+            node_grad(ip, iq) = geographic_radius(node_mrad(ip, iq), node_mlat(ip, iq), mlon);
         }
     }
 }
@@ -43,7 +47,7 @@ void set_status() {
     n_voxel = 0;
 
     for (std::int32_t il = 1; il <= g.gr_nl - 1; ++il) {
-        find_node_radii(g.gr_l(il));
+        find_node_radii(g.gr_l(il), il == 1);
         for (std::int32_t ip = 1; ip <= g.gr_np - 1; ++ip) {
             for (std::int32_t iq = 1; iq <= g.gr_nq - 1; ++iq) {
                 int above = 0;
