@@ -1,5 +1,6 @@
 #include "geometry/cell_status.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 
@@ -8,6 +9,7 @@
 #include "geometry/records.hpp"
 #include "runtime/checked_array.hpp"
 #include "runtime/nan_operands.hpp"
+#include "runtime/parallel.hpp"
 #include "runtime/program_end.hpp"
 
 namespace vorn {
@@ -18,22 +20,42 @@ constexpr std::int32_t status_below = -1;  // every tested corner at or below th
 constexpr std::int32_t status_above = -2;  // no corner inside, one above the cut-off
 
 // The magnetic radius and latitude of every grid node (p, q), which do not
-// depend on the longitude, and its geographic radius at one longitude.
-// Neighbouring cells share their corners, so each node is converted once per
-// longitude; pq2polar runs on the first longitude alone, node by node as the
-// radii are found, so a trap still stops the run at the same node.
+// depend on the longitude, and its geographic radius at the longitudes of a
+// block of cells.  Neighbouring cells share their corners, so each node is
+// converted once per longitude, and pq2polar runs once per run: on the first
+// longitude, node by node as the radii are found, so a trap still stops the
+// run at the same node.  The longitudes of a block are converted on all cores.
+constexpr int longitudes_per_block = 8;
 Array2<double, max_grid_p, max_grid_q, "NODE_MRAD"> node_mrad;
 Array2<double, max_grid_p, max_grid_q, "NODE_MLAT"> node_mlat;
-Array2<double, max_grid_p, max_grid_q, "NODE_GRAD"> node_grad;
+Array3<double, max_grid_p, max_grid_q, longitudes_per_block, "NODE_GRAD"> node_grad;
 
-void find_node_radii(double mlon, bool first_longitude) {
+void find_node_radii(double mlon, bool first_longitude, int slot) {
     const GrGrid& g = gr_grid;
     for (std::int32_t ip = 1; ip <= g.gr_np; ++ip) {
         for (std::int32_t iq = 1; iq <= g.gr_nq; ++iq) {
             if (first_longitude) pq2polar(&g.gr_p(ip), &g.gr_q(iq), &node_mrad(ip, iq), &node_mlat(ip, iq), 1);
-            node_grad(ip, iq) = geographic_radius(node_mrad(ip, iq), node_mlat(ip, iq), mlon);
+            node_grad(ip, iq, slot) = geographic_radius(node_mrad(ip, iq), node_mlat(ip, iq), mlon);
         }
     }
+}
+
+// The radii at the longitudes il_first .. il_last of the cells: at il_first
+// alone when it is the first (pq2polar fills the node table), the others on
+// all cores.  Finding them before the cells of il_first are counted changes
+// no end of the run: a node's conversion traps at one longitude only when it
+// traps at all of them (a radius of zero), so at the first.
+void find_block_radii(std::int32_t il_first, std::int32_t il_last) {
+    const GrGrid& g = gr_grid;
+    std::int32_t il_parallel = il_first;
+    if (il_first == 1) {
+        find_node_radii(g.gr_l(1), true, 1);
+        il_parallel = 2;
+    }
+    parallel_chunks(il_last - il_parallel + 1, [&](std::int32_t chunk) {
+        const std::int32_t il = il_parallel + chunk;
+        find_node_radii(g.gr_l(il), false, il - il_first + 1);
+    });
 }
 
 }  // namespace
@@ -47,13 +69,14 @@ void set_status() {
     n_voxel = 0;
 
     for (std::int32_t il = 1; il <= g.gr_nl - 1; ++il) {
-        find_node_radii(g.gr_l(il), il == 1);
+        const int slot = (il - 1) % longitudes_per_block + 1;
+        if (slot == 1) find_block_radii(il, std::min(il + (longitudes_per_block - 1), g.gr_nl - 1));
         for (std::int32_t ip = 1; ip <= g.gr_np - 1; ++ip) {
             for (std::int32_t iq = 1; iq <= g.gr_nq - 1; ++iq) {
                 int above = 0;
                 int inside = 0;
-                for (const double corner : {node_grad(ip, iq), node_grad(ip + 1, iq), node_grad(ip, iq + 1),
-                                            node_grad(ip + 1, iq + 1)}) {
+                for (const double corner : {node_grad(ip, iq, slot), node_grad(ip + 1, iq, slot),
+                                            node_grad(ip, iq + 1, slot), node_grad(ip + 1, iq + 1, slot)}) {
                     if (corner > hi_r) above = above + 1;
                     if (corner > lower_r && corner <= hi_r) inside = inside + 1;
                 }

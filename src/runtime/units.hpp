@@ -52,6 +52,11 @@ public:
     }
     void commit(std::size_t n) { used_ += n; }
 
+    // The characters buffered and not yet written; `discard` drops them (for a
+    // unit connected to no file that only gathers characters).
+    std::string_view buffered() const { return {buffer_, used_}; }
+    void discard() { used_ = 0; }
+
     void flush(const SourceLocation& where = SourceLocation::current());
     // Writes what it can and reports nothing: for a run already ending abnormally.
     void flush_quietly();
