@@ -20,7 +20,10 @@ constexpr int max_slots = slots_per_worker * max_workers;
 constexpr int untrapped_exceptions = FE_UNDERFLOW | FE_INEXACT;
 
 struct ChunkSlot {
-    TextUnit buffer{0, -1, "chunk buffer"};
+    // A constructor of its own, so that the 1 MiB buffer is not zeroed at
+    // start: its pages stay untouched until a chunk fills them.
+    ChunkSlot() : buffer(0, -1, "chunk buffer") {}
+    TextUnit buffer;
     std::int32_t filled = -1;  // the chunk the buffer holds, ready to be put out
 };
 ChunkSlot slots[max_slots];
