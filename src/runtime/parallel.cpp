@@ -1,10 +1,11 @@
 #include "runtime/parallel.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <cfenv>
 #include <condition_variable>
 #include <mutex>
+#include <new>
+#include <pthread.h>
 #include <thread>
 #include <unistd.h>
 
@@ -32,11 +33,19 @@ int workers_for_testing = 0;
 thread_local bool worker_thread = false;
 thread_local std::int32_t worker_chunk = -1;  // the chunk a worker is filling
 
-// The state of the running section, guarded by `mutex`.
-struct Section {
+// The workers stay for the run, waiting for the next section; the pool is
+// built in place and never destroyed, so that the end of the run does not
+// wait for them.  A forked child has none of them and starts its own.
+struct Pool {
     std::mutex mutex;
-    std::condition_variable slot_freed;    // workers wait for their slot
-    std::condition_variable chunk_filled;  // the caller waits for the next chunk
+    std::condition_variable section_started;  // workers wait for a section
+    std::condition_variable slot_freed;       // workers wait for their slot
+    std::condition_variable chunk_filled;     // the caller waits for the next chunk
+    std::condition_variable worker_done;      // the caller waits for the workers' end
+    int threads = 0;                          // workers started
+    std::uint64_t section = 0;                // sections started
+    int participants = 0;                     // workers of the section
+    int done = 0;                             // of them, those that finished it
     std::int32_t count = 0;
     std::int32_t next_to_fill = 0;
     std::int32_t put_out = 0;  // chunks 0 .. put_out - 1 are out
@@ -50,28 +59,54 @@ struct Section {
     // a run in one thread would have met first.
     std::int32_t failed_chunk = -1;
     std::string report;
-} section;
+};
+alignas(Pool) unsigned char pool_storage[sizeof(Pool)];
+Pool* pool = nullptr;
 
-void work() {
-    worker_thread = true;
-    std::fesetenv(&section.caller_mode);
-    std::feclearexcept(FE_ALL_EXCEPT);
-    feenableexcept(section.caller_traps);
-    std::unique_lock lock(section.mutex);
-    while (section.next_to_fill < section.count) {
-        const std::int32_t chunk = section.next_to_fill++;
-        ChunkSlot& slot = slots[chunk % section.slot_count];
+void start_pool() { pool = new (pool_storage) Pool; }
+
+Pool& the_pool() {
+    if (pool == nullptr) {
+        start_pool();
+        pthread_atfork(nullptr, nullptr, start_pool);
+    }
+    return *pool;
+}
+
+// Fills chunks of the section until none is left.
+void fill_chunks(Pool& p, std::unique_lock<std::mutex>& lock) {
+    while (p.next_to_fill < p.count) {
+        const std::int32_t chunk = p.next_to_fill++;
+        ChunkSlot& slot = slots[chunk % p.slot_count];
         // The slot is free once the chunk that used it before is out.
-        section.slot_freed.wait(lock, [&] { return section.put_out > chunk - section.slot_count; });
+        p.slot_freed.wait(lock, [&] { return p.put_out > chunk - p.slot_count; });
         lock.unlock();
         slot.buffer.discard();
         worker_chunk = chunk;
-        section.fill(section.fill_context, chunk, slot.buffer);
+        p.fill(p.fill_context, chunk, slot.buffer);
         lock.lock();
         slot.filled = chunk;
-        section.chunk_filled.notify_one();
+        p.chunk_filled.notify_one();
     }
-    section.raised |= std::fetestexcept(untrapped_exceptions);
+}
+
+// Worker `index`, started before section `seen` + 1.
+void work(int index, std::uint64_t seen) {
+    worker_thread = true;
+    Pool& p = *pool;
+    std::unique_lock lock(p.mutex);
+    for (;;) {
+        p.section_started.wait(lock, [&] { return p.section != seen; });
+        seen = p.section;
+        if (index >= p.participants) continue;
+        std::fesetenv(&p.caller_mode);
+        std::feclearexcept(FE_ALL_EXCEPT);
+        feenableexcept(p.caller_traps);
+        fill_chunks(p, lock);
+        p.raised |= std::fetestexcept(untrapped_exceptions);
+        ++p.done;
+        p.worker_done.notify_one();
+    }
 }
 
 // The chunk that the calling thread is filling itself, for an abnormal end
@@ -112,43 +147,52 @@ void run_ordered_chunks(std::int32_t count, ChunkFill fill, const void* fill_con
         run_in_caller(count, fill, fill_context, put, put_context);
         return;
     }
+    Pool& p = the_pool();
     {
-        std::lock_guard lock(section.mutex);
-        section.count = count;
-        section.next_to_fill = 0;
-        section.put_out = 0;
-        section.slot_count = slots_per_worker * workers;
-        section.fill = fill;
-        section.fill_context = fill_context;
-        section.raised = 0;
-        section.failed_chunk = -1;
-        std::fegetenv(&section.caller_mode);
-        section.caller_traps = fegetexcept();
+        std::lock_guard lock(p.mutex);
+        for (; p.threads < workers; ++p.threads) std::thread(work, p.threads, p.section).detach();
+        p.count = count;
+        p.next_to_fill = 0;
+        p.put_out = 0;
+        p.slot_count = slots_per_worker * workers;
+        p.fill = fill;
+        p.fill_context = fill_context;
+        p.raised = 0;
+        p.failed_chunk = -1;
+        p.participants = workers;
+        p.done = 0;
+        std::fegetenv(&p.caller_mode);
+        p.caller_traps = fegetexcept();
         for (ChunkSlot& slot : slots) slot.filled = -1;
+        ++p.section;
+        p.section_started.notify_all();
     }
-    std::thread threads[max_workers];
-    for (int w = 0; w < workers; ++w) threads[w] = std::thread(work);
     for (std::int32_t chunk = 0; chunk < count; ++chunk) {
-        ChunkSlot& slot = slots[chunk % section.slot_count];
+        ChunkSlot& slot = slots[chunk % p.slot_count];
         {
-            std::unique_lock lock(section.mutex);
-            section.chunk_filled.wait(lock, [&] { return slot.filled == chunk || section.failed_chunk == chunk; });
+            std::unique_lock lock(p.mutex);
+            p.chunk_filled.wait(lock, [&] { return slot.filled == chunk || p.failed_chunk == chunk; });
             // The records of the chunk before the failure go out first, as
             // they would have in one thread.
-            if (section.failed_chunk == chunk) {
+            if (p.failed_chunk == chunk) {
                 lock.unlock();
                 put(put_context, chunk, slot.buffer.buffered());
-                abnormal_end_report(section.report);
+                abnormal_end_report(p.report);
             }
         }
         put(put_context, chunk, slot.buffer.buffered());
-        std::lock_guard lock(section.mutex);
+        std::lock_guard lock(p.mutex);
         slot.filled = -1;
-        section.put_out = chunk + 1;
-        section.slot_freed.notify_all();
+        p.put_out = chunk + 1;
+        p.slot_freed.notify_all();
     }
-    for (int w = 0; w < workers; ++w) threads[w].join();
-    if (section.raised != 0) std::feraiseexcept(section.raised);
+    {
+        // The section's functions and buffers are the caller's until every
+        // worker has left it.
+        std::unique_lock lock(p.mutex);
+        p.worker_done.wait(lock, [&] { return p.done == p.participants; });
+    }
+    if (p.raised != 0) std::feraiseexcept(p.raised);
 }
 
 bool in_worker_thread() { return worker_thread; }
@@ -161,15 +205,16 @@ void put_out_unfinished_chunk() {
 }
 
 void hand_over_abnormal_end(const std::string& report) {
+    Pool& p = *pool;
     {
-        std::lock_guard lock(section.mutex);
+        std::lock_guard lock(p.mutex);
         // Every chunk before this one was taken by a worker before it, so the
         // caller meets the first failed chunk whatever the timing.
-        if (section.failed_chunk < 0 || worker_chunk < section.failed_chunk) {
-            section.failed_chunk = worker_chunk;
-            section.report = report;
+        if (p.failed_chunk < 0 || worker_chunk < p.failed_chunk) {
+            p.failed_chunk = worker_chunk;
+            p.report = report;
         }
-        section.chunk_filled.notify_all();
+        p.chunk_filled.notify_all();
     }
     for (;;) pause();
 }

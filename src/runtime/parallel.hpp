@@ -12,7 +12,8 @@
 // TextUnit::buffer_size characters (1 MiB), since a record that does not fit
 // ends the run abnormally (WRITE on an unconnected unit).  There are two
 // buffers per worker, in static storage; nothing is allocated but the
-// threads themselves.
+// threads themselves, which start with the first section and wait for the
+// next one until the process ends.
 //
 // Each worker starts in the caller's floating-point mode (rounding, enabled
 // traps).  The untrapped flags that the workers raise (underflow, inexact) are
