@@ -59,6 +59,11 @@ void put_elements(FixedRecord& record, std::int32_t i, const Arrays&... arrays) 
     (record << ... << arrays(i));
 }
 
+// Puts a chunk of formatted lines out on unit 6.
+constexpr auto put_on_output_unit = [](std::int32_t, std::string_view characters) {
+    text_unit(output_unit).put(characters);
+};
+
 // A large section's records i = 1 .. count, formatted chunk by chunk on the
 // workers and put out in order: record(i, buffer) formats record i.  A chunk
 // takes as many records as surely fit in its buffer, by the format's widths
@@ -77,7 +82,7 @@ void write_records(std::int32_t count, const Format& format, int text_chars, con
             const std::int32_t last = std::min(count, first + (per_chunk - 1));
             for (std::int32_t i = first; i <= last; ++i) record(i, buffer);
         },
-        [](std::int32_t, std::string_view characters) { text_unit(output_unit).put(characters); });
+        put_on_output_unit);
 }
 
 // A one-line section: the tag, the label and a count.
@@ -259,26 +264,38 @@ void write_summaries() {
 }
 
 // One row per occupied cell: the cell, its voxel, the voxel's two neighbours
-// and two faces in one direction.
+// and two faces in one direction.  The rows are formatted in chunks of the
+// cells of one l value and up to 64 p values: at most 64 x 199 rows of 65
+// characters, which fit a chunk.
 template <class... Columns>
 void write_table(std::string_view title, std::string_view header, const Columns&... columns) {
     static const Format row_format("(8i8)");
+    static constexpr std::int32_t p_per_chunk = 64;
     const GrGrid& g = gr_grid;
     FreeLine(output_unit) << title;
     FreeLine(output_unit) << header;
     const std::int32_t cells_l = g.gr_nl - 1;
     const std::int32_t cells_p = g.gr_np - 1;
     const std::int32_t cells_q = g.gr_nq - 1;
-    for (std::int32_t il = 1; il <= cells_l; ++il) {
-        for (std::int32_t ip = 1; ip <= cells_p; ++ip) {
-            for (std::int32_t iq = 1; iq <= cells_q; ++iq) {
-                const std::int32_t i = g.gr_stat(ip, iq, il);
-                if (i <= 0) continue;
-                FixedRecord record(output_unit, row_format);
-                record << il << ip << iq << i;
-                put_elements(record, i, columns...);
-            }
-        }
+    if (cells_l > 0 && cells_p > 0) {
+        const std::int32_t p_chunks = (cells_p - 1) / p_per_chunk + 1;
+        ordered_chunks(
+            cells_l * p_chunks,
+            [&](std::int32_t chunk, TextUnit& buffer) {
+                const std::int32_t il = chunk / p_chunks + 1;
+                const std::int32_t ip_first = chunk % p_chunks * p_per_chunk + 1;
+                const std::int32_t ip_last = std::min(cells_p, ip_first + (p_per_chunk - 1));
+                for (std::int32_t ip = ip_first; ip <= ip_last; ++ip) {
+                    for (std::int32_t iq = 1; iq <= cells_q; ++iq) {
+                        const std::int32_t i = g.gr_stat(ip, iq, il);
+                        if (i <= 0) continue;
+                        FixedRecord record(buffer, row_format);
+                        record << il << ip << iq << i;
+                        put_elements(record, i, columns...);
+                    }
+                }
+            },
+            put_on_output_unit);
     }
     blank_line();
 }
