@@ -1,40 +1,23 @@
 // The geometry report writer: grid-node records (format 3000) per second and
 // MB/s, through print_geometry on a grid without voxels (the report is then
-// almost all FD19) and as single records.  Unit 6 goes to /dev/null.
+// almost all FD19), on one worker and on all cores (wall time), and as single
+// records.  Unit 6 goes to /dev/null.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <fcntl.h>
-#include <unistd.h>
 
+#include "capacity_grid.hpp"
 #include "geometry/frame.hpp"
 #include "geometry/records.hpp"
 #include "geometry/report.hpp"
 #include "runtime/fixed_format.hpp"
+#include "runtime/parallel.hpp"
 #include "runtime/units.hpp"
 
 namespace {
 
 // Characters of one grid-node record with its newline.
 constexpr std::int64_t node_record_bytes = 273;
-
-class OutputToNull {
-public:
-    OutputToNull() : fd_(::open("/dev/null", O_WRONLY)) {
-        vorn::text_unit(vorn::output_unit).flush();
-        vorn::text_unit(vorn::output_unit).connect(fd_, "/dev/null", false);
-    }
-    ~OutputToNull() {
-        vorn::text_unit(vorn::output_unit).flush();
-        vorn::text_unit(vorn::output_unit).connect(STDOUT_FILENO, "stdout", false);
-        ::close(fd_);
-    }
-    OutputToNull(const OutputToNull&) = delete;
-    OutputToNull& operator=(const OutputToNull&) = delete;
-
-private:
-    int fd_;
-};
 
 // A grid of nl x 100 x 199 nodes in the dipole frame, with no voxel.
 void fill_grid(int nl) {
@@ -51,20 +34,28 @@ void fill_grid(int nl) {
     vorn::cmn_g_voxel.g_v_dimension = 0;
 }
 
+// Arguments: the number of l values, the number of workers (0: all cores).
 void BM_report_grid_nodes(benchmark::State& state) {
     const int nl = static_cast<int>(state.range(0));
     fill_grid(nl);
-    OutputToNull to_null;
+    vorn::set_worker_count_for_testing(static_cast<int>(state.range(1)));
+    vorn::bench::OutputToNull to_null;
     for (auto _ : state) vorn::print_geometry();
     const std::int64_t records = std::int64_t{nl} * 100 * 199;
     state.SetItemsProcessed(state.iterations() * records);
     state.SetBytesProcessed(state.iterations() * records * node_record_bytes);
+    vorn::set_worker_count_for_testing(0);
 }
-BENCHMARK(BM_report_grid_nodes)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_report_grid_nodes)
+    ->Args({10, 0})
+    ->Args({100, 1})
+    ->Args({100, 0})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 void BM_format_3000_record(benchmark::State& state) {
     static const vorn::Format node_format("(A,A,3(i5,x),15(e15.8,x))");
-    OutputToNull to_null;
+    vorn::bench::OutputToNull to_null;
     double r = 6371200.0 * 1.37;
     for (auto _ : state) {
         r += 0.125;

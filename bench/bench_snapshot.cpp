@@ -1,50 +1,24 @@
 // The snapshot's geometry section at the size of the capacity run: snap_geo()
 // on the grid of bench/capacity/master_nml (91368 voxels), through unit 10 to
 // /dev/null, in bytes per second (about 120 MB per call, "agrid" with its
-// eight corners per voxel included) and voxels per second.  The grid is built
-// anew for each run of the benchmark, since other benchmarks fill the records
-// with grids of their own; its report (the first seven sections only) goes to
-// /dev/null.
+// eight corners per voxel included) and voxels per second, on one worker and
+// on all cores (wall time).  The grid is built anew for each run of the
+// benchmark, since other benchmarks fill the records with grids of their own.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <unistd.h>
 
-#include "geometry/init_geometry.hpp"
+#include "capacity_grid.hpp"
 #include "geometry/records.hpp"
 #include "runtime/byte_output.hpp"
-#include "runtime/units.hpp"
+#include "runtime/parallel.hpp"
 #include "snapshot/snap_geo.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// Builds the capacity grid from its configuration in a scratch folder.
-void build_capacity_grid() {
-    using namespace vorn;
-    reset_geometry_records();
-    const fs::path home = fs::current_path();
-    const fs::path dir = fs::temp_directory_path() / ("vorn_bench_snapshot_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    fs::copy_file(fs::path(VORN_SOURCE_DIR) / "bench" / "capacity" / "master_nml", dir / "master_nml",
-                  fs::copy_options::overwrite_existing);
-    fs::current_path(dir);
-    const int null_fd = ::open("/dev/null", O_WRONLY);
-    text_unit(output_unit).flush();
-    text_unit(output_unit).connect(null_fd, "/dev/null", false);
-    open_config_file();
-    init_geometry();
-    close_unit(config_unit);
-    text_unit(output_unit).flush();
-    text_unit(output_unit).connect(STDOUT_FILENO, "stdout", false);
-    ::close(null_fd);
-    fs::current_path(home);
-    fs::remove_all(dir);
-}
 
 // Bytes that snap_geo appends, counted from the file it writes.
 std::int64_t section_bytes() {
@@ -57,8 +31,10 @@ std::int64_t section_bytes() {
     return bytes;
 }
 
+// Argument: the number of workers (0: all cores).
 void BM_snap_geo_capacity(benchmark::State& state) {
-    build_capacity_grid();
+    vorn::bench::build_capacity_grid();
+    vorn::set_worker_count_for_testing(static_cast<int>(state.range(0)));
     const std::int64_t bytes = section_bytes();
     vorn::open_byte_output(vorn::snapshot_unit, "/dev/null");
     for (auto _ : state) vorn::snap_geo();
@@ -66,7 +42,8 @@ void BM_snap_geo_capacity(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * bytes);
     state.SetItemsProcessed(state.iterations() * vorn::cmn_g_voxel.g_v_dimension);
     state.counters["voxels"] = vorn::cmn_g_voxel.g_v_dimension;
+    vorn::set_worker_count_for_testing(0);
 }
-BENCHMARK(BM_snap_geo_capacity)->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_snap_geo_capacity)->Arg(1)->Arg(0)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace

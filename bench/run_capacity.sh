@@ -1,14 +1,20 @@
 #!/bin/bash
 # The capacity run: the program on bench/capacity/master_nml (1.5 million grid
-# nodes, 91368 voxels), against a `cat` copy of the two files it wrote, the
-# floor of writing those bytes at all.  Three runs; prints each run and the
-# medians of the run time, the copy time, their ratio, the output sizes and
-# the peak resident memory of the run.  The program's user and system CPU
-# times are printed too: on a virtual machine the first touch of fresh memory
-# pages (the page cache of new files included) can cost more than the copying
-# itself and varies from run to run, for the program and the copy alike.
+# nodes, 91368 voxels), against a `cat` copy of what it wrote, the floor of
+# writing those bytes at all.  Three runs; prints each run and the medians of
+# the run time, the program's user and system CPU times, the copy time, their
+# ratio, the output sizes and the peak resident memory of the run.
 #
-#   bench/run_capacity.sh [PROGRAM]     (default: build/vorn_create_geo)
+# Both timed steps write warm: nothing is flushed to the disk before or between
+# them, as the program's own writes are not.  The outputs of the previous run
+# and their copies are removed before each run, so each step writes new files.
+#
+#   bench/run_capacity.sh [PROGRAM [FLAG]]
+#
+# PROGRAM defaults to build/vorn_create_geo.  FLAG is the run's
+# IO_GEOMETRY_FLAG: 1 (default) writes the full report, and the copy is that of
+# the report and the snapshot; 0 writes the snapshot and a short report, and
+# the copy is that of the snapshot alone.
 #
 # Needs /usr/bin/time (Debian package "time") for the peak memory; installs it
 # with apt-get when it is missing.
@@ -16,11 +22,16 @@ set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 program=$(realpath "${1:-$here/../build/vorn_create_geo}")
+flag=${2:-1}
 config="$here/capacity/master_nml"
 runs=3
 
 if [ ! -x "$program" ]; then
     echo "run_capacity: no program at $program (build it first)" >&2
+    exit 1
+fi
+if [ "$flag" != 0 ] && [ "$flag" != 1 ]; then
+    echo "run_capacity: FLAG is 0 or 1, not \"$flag\"" >&2
     exit 1
 fi
 if [ ! -x /usr/bin/time ]; then
@@ -30,12 +41,18 @@ fi
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/vorn_capacity.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
-cp "$config" "$scratch/master_nml"
+sed "s/^\( *IO_GEOMETRY_FLAG *= *\)1/\1$flag/" "$config" > "$scratch/master_nml"
 cd "$scratch"
 
 now_ns() { date +%s%N; }
 seconds() { awk -v ns="$1" 'BEGIN { printf "%.3f", ns / 1e9 }'; }
 median() { printf '%s\n' "$@" | sort -g | sed -n "$(( ($# + 1) / 2 ))p"; }
+
+# What the copy writes again: the snapshot, and with FLAG 1 the report too.
+copy_outputs() {
+    if [ "$flag" = 1 ]; then cat report.txt > report_copy.txt; fi
+    cat vorn_geometry.mat > snapshot_copy.mat
+}
 
 run_times=()
 copy_times=()
@@ -44,9 +61,6 @@ user_times=()
 system_times=()
 for run in $(seq 1 $runs); do
     rm -f report.txt vorn_geometry.mat report_copy.txt snapshot_copy.mat master_error time.txt
-    # Neither timed step pays for what the one before it left to the disk
-    # (dirty pages, the freeing of deleted files).
-    sync
 
     start=$(now_ns)
     if ! /usr/bin/time -v -o time.txt "$program" > report.txt 2> stderr.txt; then
@@ -55,11 +69,9 @@ for run in $(seq 1 $runs); do
         exit 1
     fi
     run_ns=$(( $(now_ns) - start ))
-    sync
 
     start=$(now_ns)
-    cat report.txt > report_copy.txt
-    cat vorn_geometry.mat > snapshot_copy.mat
+    copy_outputs
     copy_ns=$(( $(now_ns) - start ))
 
     peak_kb=$(awk -F': ' '/Maximum resident set size/ { print $2 }' time.txt)
@@ -81,7 +93,8 @@ copy_median=$(median "${copy_times[@]}")
 peak_median=$(median "${peaks_kb[@]}")
 
 echo "program:        $program"
-echo "grid nodes:     $(grep -c '^FD00019%' report.txt), voxels: $(awk '/g_v_dimension =/ { print $3 }' report.txt)"
+echo "IO_GEOMETRY_FLAG = $flag; copied: $([ "$flag" = 1 ] && echo "report and snapshot" || echo "snapshot")"
+echo "voxels:         $(awk '/no_of_voxels/ { print $NF }' report.txt)"
 echo "report:         $report_bytes bytes"
 echo "snapshot:       $snapshot_bytes bytes (vorn_geometry.mat)"
 echo "median of $runs runs:"

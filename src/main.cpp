@@ -5,12 +5,17 @@
 #include <cstdint>
 
 #include "geometry/init_geometry.hpp"
+#include "runtime/parallel.hpp"
 #include "runtime/program_end.hpp"
 #include "runtime/units.hpp"
 #include "snapshot/snapshot.hpp"
 
 int main() {
     vorn::start_floating_point_mode();
+#ifdef VORN_TEST_WORKERS
+    // Test builds only: the same run on a fixed number of worker threads.
+    vorn::set_worker_count_for_testing(VORN_TEST_WORKERS);
+#endif
     vorn::open_config_file();
     vorn::open_error_file();
     vorn::read_io_flags();

@@ -1,5 +1,6 @@
 #include "geometry/report.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -11,6 +12,7 @@
 #include "runtime/checked_array.hpp"
 #include "runtime/fixed_format.hpp"
 #include "runtime/free_format.hpp"
+#include "runtime/parallel.hpp"
 #include "runtime/source_location.hpp"
 #include "runtime/units.hpp"
 
@@ -57,6 +59,32 @@ void put_elements(FixedRecord& record, std::int32_t i, const Arrays&... arrays) 
     (record << ... << arrays(i));
 }
 
+// Puts a chunk of formatted lines out on unit 6.
+constexpr auto put_on_output_unit = [](std::int32_t, std::string_view characters) {
+    text_unit(output_unit).put(characters);
+};
+
+// A large section's records i = 1 .. count, formatted chunk by chunk on the
+// workers and put out in order: record(i, buffer) formats record i.  A chunk
+// takes as many records as surely fit in its buffer, by the format's widths
+// and the characters of its A items (`text_chars`), so the cut is the same
+// on every machine.
+template <class Record>
+void write_records(std::int32_t count, const Format& format, int text_chars, const Record& record) {
+    if (count <= 0) return;
+    const std::int32_t per_chunk =
+        static_cast<std::int32_t>(TextUnit::buffer_size / (format.fixed_length() + text_chars + 1));
+    const std::int32_t chunks = (count - 1) / per_chunk + 1;
+    ordered_chunks(
+        chunks,
+        [&](std::int32_t chunk, TextUnit& buffer) {
+            const std::int32_t first = chunk * per_chunk + 1;
+            const std::int32_t last = std::min(count, first + (per_chunk - 1));
+            for (std::int32_t i = first; i <= last; ++i) record(i, buffer);
+        },
+        put_on_output_unit);
+}
+
 // A one-line section: the tag, the label and a count.
 void write_count(std::string_view label, std::int32_t count) {
     start_section();
@@ -73,20 +101,21 @@ void write_list(std::string_view label, const A& values, std::int32_t count) {
 
 void write_voxels() {
     static const Format voxel_format("(A,A,9(i6,x),21(e15.8,x))");
+    static constexpr std::string_view label = "voxel ";
     const CmnGVoxel& v = cmn_g_voxel;
     start_section();
     const std::int32_t count = v.g_v_dimension;
     check_bound(v.g_v_neighbor_pl, count);
-    for (std::int32_t i = 1; i <= count; ++i) {
-        FixedRecord record(output_unit, voxel_format);
-        record << tag() << "voxel " << i;
+    write_records(count, voxel_format, field_id_length + static_cast<int>(label.size()), [&](std::int32_t i, TextUnit& buffer) {
+        FixedRecord record(buffer, voxel_format);
+        record << tag() << label << i;
         put_elements(record, i, v.g_v_neighbor_pl, v.g_v_neighbor_ph, v.g_v_neighbor_ql, v.g_v_neighbor_qh,
                      v.g_v_face_pl, v.g_v_face_ph, v.g_v_face_ql, v.g_v_face_qh, v.g_v_m_p, v.g_v_m_q,
                      v.g_v_m_radius, v.g_v_m_latitude, v.g_v_m_longitude, v.g_v_m_x, v.g_v_m_y, v.g_v_m_z,
                      v.g_v_g_radius, v.g_v_g_latitude, v.g_v_g_longitude, v.g_v_g_x, v.g_v_g_y, v.g_v_g_z,
                      v.g_v_width_p, v.g_v_width_q, v.g_v_width_l, v.g_v_volume, v.g_v_scale_p, v.g_v_scale_q,
                      v.g_v_scale_l);
-    }
+    });
 }
 
 // The reals of a face record: the magnetic coordinates, position and normal,
@@ -109,11 +138,11 @@ void write_faces(std::string_view label, const Face& faces) {
     start_section();
     const std::int32_t count = faces.dim;
     check_bound(faces.voxel, count);
-    for (std::int32_t i = 1; i <= count; ++i) {
-        FixedRecord record(output_unit, face_format);
+    write_records(count, face_format, field_id_length + static_cast<int>(label.size()), [&](std::int32_t i, TextUnit& buffer) {
+        FixedRecord record(buffer, face_format);
         record << tag() << label << i << faces.voxel(1, i) << faces.voxel(2, i);
         for_each_reported_face_member(faces, [&](const auto& member) { record << member(i); });
-    }
+    });
 }
 
 // The reals of the grid-node record are e15.8.
@@ -122,16 +151,17 @@ constexpr int node_real_digits = 8;
 
 RenderedReal node_text(double value) { return RenderedReal(value, node_real_width, node_real_digits); }
 
-// Work arrays of the grid-node section: the texts of the p and q values, and
-// one element per (p, q) node of the grid, node (ip, iq) at
-// (ip - 1) * gr_nq + iq: its p and q, its magnetic radius and latitude (as
-// values and as texts), and what mag2geo_pts makes of them at one l value.
+// Work arrays of the grid-node section: the texts of the l, p and q values,
+// and one element per (p, q) node of the grid, node (ip, iq) at
+// (ip - 1) * gr_nq + iq: its p and q, and its magnetic radius and latitude (as
+// values and as texts).
 constexpr int max_pq_nodes = max_grid_p * max_grid_q;
 template <ArrayName Name>
 using NodeArray = Array1<double, max_pq_nodes, Name>;
 template <ArrayName Name>
 using NodeTexts = Array1<RenderedReal, max_pq_nodes, Name>;
 struct GridNodeWork {
+    Array1<RenderedReal, max_grid_l, "L_TEXT"> l_text;
     Array1<RenderedReal, max_grid_p, "P_TEXT"> p_text;
     Array1<RenderedReal, max_grid_q, "Q_TEXT"> q_text;
     NodeTexts<"NODE_R_TEXT"> r_text;
@@ -140,25 +170,16 @@ struct GridNodeWork {
     NodeArray<"NODE_Q"> q;
     NodeArray<"NODE_R"> r;
     NodeArray<"NODE_MLAT"> mlat;
-    NodeArray<"NODE_MLON"> mlon;
-    NodeArray<"NODE_MX"> mx;
-    NodeArray<"NODE_MY"> my;
-    NodeArray<"NODE_MZ"> mz;
-    NodeArray<"NODE_GRAD"> grad;
-    NodeArray<"NODE_GLAT"> glat;
-    NodeArray<"NODE_GLON"> glon;
-    NodeArray<"NODE_GX"> gx;
-    NodeArray<"NODE_GY"> gy;
-    NodeArray<"NODE_GZ"> gz;
 } node;
 
-// Every node of the full grid, whatever the cell status.  The transforms and
-// the formatting are pure, so what does not depend on l is done once: pq2polar
-// for all (p, q) nodes in one call and the texts of p, q, r and mlat; l's text
-// is made once per l value and mag2geo_pts runs once per l value on all nodes.
-// The records still go out node by node, l slowest and q fastest.
+// Every node of the full grid, whatever the cell status, node by node, l
+// slowest and q fastest.  The transforms and the formatting are pure, so what
+// does not depend on l is done once: pq2polar for all (p, q) nodes in one call
+// and the texts of l, p, q, r and mlat.  mag2geo runs on each node at each l
+// value within the chunks of records.
 void write_grid_nodes() {
     static const Format node_format("(A,A,3(i5,x),15(e15.8,x))");
+    static constexpr std::string_view label = "grid ";
     const GrGrid& g = gr_grid;
     start_section();
     const std::int32_t nl = g.gr_nl;
@@ -177,48 +198,46 @@ void write_grid_nodes() {
         }
     }
     pq2polar(node.p.data(), node.q.data(), node.r.data(), node.mlat.data(), nodes);
+    for (std::int32_t il = 1; il <= nl; ++il) node.l_text(il) = node_text(g.gr_l(il));
     for (std::int32_t ip = 1; ip <= np; ++ip) node.p_text(ip) = node_text(g.gr_p(ip));
     for (std::int32_t iq = 1; iq <= nq; ++iq) node.q_text(iq) = node_text(g.gr_q(iq));
     for (std::int32_t k = 1; k <= nodes; ++k) {
         node.r_text(k) = node_text(node.r(k));
         node.mlat_text(k) = node_text(node.mlat(k));
     }
-    for (std::int32_t il = 1; il <= nl; ++il) {
-        const double l = g.gr_l(il);
-        const RenderedReal l_text = node_text(l);
-        for (std::int32_t k = 1; k <= nodes; ++k) node.mlon(k) = l;
-        // r > 0 (a field line's radius): mag2geo_pts reads the spherical
-        // triple and leaves it as it is for the next l value.
-        mag2geo_pts({node.r, node.mlat, node.mlon, node.mx, node.my, node.mz},
-                    {node.grad, node.glat, node.glon, node.gx, node.gy, node.gz}, nodes);
-        for (std::int32_t ip = 1; ip <= np; ++ip) {
-            for (std::int32_t iq = 1; iq <= nq; ++iq) {
-                const std::int32_t k = (ip - 1) * nq + iq;
-                FixedRecord(output_unit, node_format)
-                    << tag() << "grid " << il << ip << iq << l_text << node.p_text(ip) << node.q_text(iq)
-                    << node.r_text(k) << node.mlat_text(k) << l_text << node.grad(k) << node.glat(k)
-                    << node.glon(k) << node.mx(k) << node.my(k) << node.mz(k) << node.gx(k) << node.gy(k)
-                    << node.gz(k);
-            }
-        }
-    }
+    write_records(nl * nodes, node_format, field_id_length + static_cast<int>(label.size()), [&](std::int32_t i, TextUnit& buffer) {
+        const std::int32_t il = (i - 1) / nodes + 1;
+        const std::int32_t k = (i - 1) % nodes + 1;
+        const std::int32_t ip = (k - 1) / nq + 1;
+        const std::int32_t iq = (k - 1) % nq + 1;
+        // r > 0 (a field line's radius): the spherical triple is the input.
+        Point m{node.r(k), node.mlat(k), g.gr_l(il), 0.0, 0.0, 0.0};
+        Point geo;
+        mag2geo_point(m, geo);
+        const RenderedReal& l_text = node.l_text(il);
+        FixedRecord(buffer, node_format) << tag() << label << il << ip << iq << l_text << node.p_text(ip)
+                                         << node.q_text(iq) << node.r_text(k) << node.mlat_text(k) << l_text
+                                         << geo.radius << geo.latitude << geo.longitude << m.x << m.y << m.z
+                                         << geo.x << geo.y << geo.z;
+    });
 }
 
 // The magnetic Cartesian corners of each voxel's cross-section at its own
-// magnetic longitude.
+// magnetic longitude, found within the chunks of records.
 void write_voxel_corners() {
     static const Format corner_format("(A,A,1(i5,x),12(e15.8,x))");
-    static VoxelCorners corners;
+    static constexpr std::string_view label = "agrid";
     const CmnGVoxel& v = cmn_g_voxel;
     start_section();
     const std::int32_t count = v.g_v_dimension;
     check_bound(v.g_v_face_pl, count);
-    for (std::int32_t i = 1; i <= count; ++i) {
+    write_records(count, corner_format, field_id_length + static_cast<int>(label.size()), [&](std::int32_t i, TextUnit& buffer) {
+        VoxelCorners corners;
         voxel_corners(i, CornerRounds::centre_longitude, corners);
-        FixedRecord record(output_unit, corner_format);
-        record << tag() << "agrid" << i;
+        FixedRecord record(buffer, corner_format);
+        record << tag() << label << i;
         for (int k = 1; k <= corners.count; ++k) record << corners.m_x(k) << corners.m_y(k) << corners.m_z(k);
-    }
+    });
 }
 
 void write_summaries() {
@@ -245,26 +264,38 @@ void write_summaries() {
 }
 
 // One row per occupied cell: the cell, its voxel, the voxel's two neighbours
-// and two faces in one direction.
+// and two faces in one direction.  The rows are formatted in chunks of the
+// cells of one l value and up to 64 p values: at most 64 x 199 rows of 65
+// characters, which fit a chunk.
 template <class... Columns>
 void write_table(std::string_view title, std::string_view header, const Columns&... columns) {
     static const Format row_format("(8i8)");
+    static constexpr std::int32_t p_per_chunk = 64;
     const GrGrid& g = gr_grid;
     FreeLine(output_unit) << title;
     FreeLine(output_unit) << header;
     const std::int32_t cells_l = g.gr_nl - 1;
     const std::int32_t cells_p = g.gr_np - 1;
     const std::int32_t cells_q = g.gr_nq - 1;
-    for (std::int32_t il = 1; il <= cells_l; ++il) {
-        for (std::int32_t ip = 1; ip <= cells_p; ++ip) {
-            for (std::int32_t iq = 1; iq <= cells_q; ++iq) {
-                const std::int32_t i = g.gr_stat(ip, iq, il);
-                if (i <= 0) continue;
-                FixedRecord record(output_unit, row_format);
-                record << il << ip << iq << i;
-                put_elements(record, i, columns...);
-            }
-        }
+    if (cells_l > 0 && cells_p > 0) {
+        const std::int32_t p_chunks = (cells_p - 1) / p_per_chunk + 1;
+        ordered_chunks(
+            cells_l * p_chunks,
+            [&](std::int32_t chunk, TextUnit& buffer) {
+                const std::int32_t il = chunk / p_chunks + 1;
+                const std::int32_t ip_first = chunk % p_chunks * p_per_chunk + 1;
+                const std::int32_t ip_last = std::min(cells_p, ip_first + (p_per_chunk - 1));
+                for (std::int32_t ip = ip_first; ip <= ip_last; ++ip) {
+                    for (std::int32_t iq = 1; iq <= cells_q; ++iq) {
+                        const std::int32_t i = g.gr_stat(ip, iq, il);
+                        if (i <= 0) continue;
+                        FixedRecord record(buffer, row_format);
+                        record << il << ip << iq << i;
+                        put_elements(record, i, columns...);
+                    }
+                }
+            },
+            put_on_output_unit);
     }
     blank_line();
 }

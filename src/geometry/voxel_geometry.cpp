@@ -1,9 +1,12 @@
 #include "geometry/voxel_geometry.hpp"
 
+#include <algorithm>
+
 #include "geometry/dipole.hpp"
 #include "geometry/frame.hpp"
 #include "runtime/free_format.hpp"
 #include "runtime/nan_operands.hpp"
+#include "runtime/parallel.hpp"
 #include "runtime/units.hpp"
 
 namespace vorn {
@@ -15,14 +18,49 @@ using NormalFunction = void (*)(const double*, const double*, const double*, dou
 
 CellSpan span(double low, double high) { return {low, high, (low + high) * 0.5, high - low}; }
 
+// The metric pass works on every element alone, so each step runs on all
+// cores, in parts of the arrays; the steps follow one another as before, so a
+// trap stops the run at the same step and element.
+constexpr std::int32_t elements_per_part = 4096;
+
+// step(offset, count) on elements offset + 1 .. offset + count, for parts that
+// cover elements 1 .. n.
+template <class Step>
+void in_parts(std::int32_t n, const Step& step) {
+    if (n <= 0) return;
+    parallel_chunks((n - 1) / elements_per_part + 1, [&](std::int32_t part) {
+        const std::int32_t offset = part * elements_per_part;
+        step(offset, std::min(elements_per_part, n - offset));
+    });
+}
+
+PointSet tail(const PointSet& s, long offset) {
+    return {s.radius.tail(offset), s.latitude.tail(offset), s.longitude.tail(offset),
+            s.x.tail(offset),      s.y.tail(offset),        s.z.tail(offset)};
+}
+
+VectorSet tail(const VectorSet& s, long offset) {
+    return {s.radial.tail(offset), s.northward.tail(offset), s.eastward.tail(offset),
+            s.x.tail(offset),      s.y.tail(offset),         s.z.tail(offset)};
+}
+
 void set_voxel_metric() {
     CmnGVoxel& v = cmn_g_voxel;
     const std::int32_t n = v.g_v_dimension;
-    pq2polar(v.g_v_m_p.data(), v.g_v_m_q.data(), v.g_v_m_radius.data(), v.g_v_m_latitude.data(), n);
-    mag2geo_pts({v.g_v_m_radius, v.g_v_m_latitude, v.g_v_m_longitude, v.g_v_m_x, v.g_v_m_y, v.g_v_m_z},
-                {v.g_v_g_radius, v.g_v_g_latitude, v.g_v_g_longitude, v.g_v_g_x, v.g_v_g_y, v.g_v_g_z}, n);
-    pql_scale(v.g_v_m_radius.data(), v.g_v_m_latitude.data(), v.g_v_m_longitude.data(), v.g_v_scale_p.data(),
-              v.g_v_scale_q.data(), v.g_v_scale_l.data(), n);
+    const PointSet magnetic{v.g_v_m_radius, v.g_v_m_latitude, v.g_v_m_longitude, v.g_v_m_x, v.g_v_m_y, v.g_v_m_z};
+    const PointSet geographic{v.g_v_g_radius, v.g_v_g_latitude, v.g_v_g_longitude,
+                              v.g_v_g_x,      v.g_v_g_y,        v.g_v_g_z};
+    in_parts(n, [&](std::int32_t k, std::int32_t count) {
+        pq2polar(v.g_v_m_p.data() + k, v.g_v_m_q.data() + k, v.g_v_m_radius.data() + k,
+                 v.g_v_m_latitude.data() + k, count);
+    });
+    in_parts(n, [&](std::int32_t k, std::int32_t count) {
+        mag2geo_pts(tail(magnetic, k), tail(geographic, k), count);
+    });
+    in_parts(n, [&](std::int32_t k, std::int32_t count) {
+        pql_scale(v.g_v_m_radius.data() + k, v.g_v_m_latitude.data() + k, v.g_v_m_longitude.data() + k,
+                  v.g_v_scale_p.data() + k, v.g_v_scale_q.data() + k, v.g_v_scale_l.data() + k, count);
+    });
     for (int k = 1; k <= n; ++k) {
         v.g_v_width_p(k) = v.g_v_width_p(k) * v.g_v_scale_p(k);
         v.g_v_width_q(k) = v.g_v_width_q(k) * v.g_v_scale_q(k);
@@ -36,15 +74,27 @@ void set_voxel_metric() {
 template <class Face, class FirstScale, class SecondScale>
 void set_face_metric(Face& f, NormalFunction normal, const FirstScale& first, const SecondScale& second) {
     const std::int32_t n = f.dim;
-    pq2polar(f.m_p.data(), f.m_q.data(), f.m_radius.data(), f.m_latitude.data(), n);
-    normal(f.m_radius.data(), f.m_latitude.data(), f.m_longitude.data(), f.nml_m_rad.data(), f.nml_m_lat.data(),
-           f.nml_m_lon.data(), n);
-    mag2geo_dir({f.m_radius, f.m_latitude, f.m_longitude, f.m_x, f.m_y, f.m_z},
-                {f.nml_m_rad, f.nml_m_lat, f.nml_m_lon, f.nml_m_x, f.nml_m_y, f.nml_m_z},
-                {f.g_radius, f.g_latitude, f.g_longitude, f.g_x, f.g_y, f.g_z},
-                {f.nml_g_rad, f.nml_g_lat, f.nml_g_lon, f.nml_g_x, f.nml_g_y, f.nml_g_z}, n);
-    pql_scale(f.m_radius.data(), f.m_latitude.data(), f.m_longitude.data(), f.scale_p.data(), f.scale_q.data(),
-              f.scale_l.data(), n);
+    const PointSet magnetic{f.m_radius, f.m_latitude, f.m_longitude, f.m_x, f.m_y, f.m_z};
+    const VectorSet magnetic_normal{f.nml_m_rad, f.nml_m_lat, f.nml_m_lon, f.nml_m_x, f.nml_m_y, f.nml_m_z};
+    const PointSet geographic{f.g_radius, f.g_latitude, f.g_longitude, f.g_x, f.g_y, f.g_z};
+    const VectorSet geographic_normal{f.nml_g_rad, f.nml_g_lat, f.nml_g_lon, f.nml_g_x, f.nml_g_y, f.nml_g_z};
+    in_parts(n, [&](std::int32_t k, std::int32_t count) {
+        pq2polar(f.m_p.data() + k, f.m_q.data() + k, f.m_radius.data() + k, f.m_latitude.data() + k, count);
+    });
+    in_parts(n, [&](std::int32_t k, std::int32_t count) {
+        normal(f.m_radius.data() + k, f.m_latitude.data() + k, f.m_longitude.data() + k, f.nml_m_rad.data() + k,
+               f.nml_m_lat.data() + k, f.nml_m_lon.data() + k, count);
+    });
+    // Within a part all points are converted before the first normal, which
+    // can meet no exception of its own (unit vectors, finite angles).
+    in_parts(n, [&](std::int32_t k, std::int32_t count) {
+        mag2geo_dir(tail(magnetic, k), tail(magnetic_normal, k), tail(geographic, k), tail(geographic_normal, k),
+                    count);
+    });
+    in_parts(n, [&](std::int32_t k, std::int32_t count) {
+        pql_scale(f.m_radius.data() + k, f.m_latitude.data() + k, f.m_longitude.data() + k,
+                  f.scale_p.data() + k, f.scale_q.data() + k, f.scale_l.data() + k, count);
+    });
     for (int k = 1; k <= n; ++k) f.area(k) = f.area(k) * first(k) * second(k);
 }
 

@@ -10,6 +10,7 @@
 
 #include "runtime/byte_output.hpp"
 #include "runtime/checked_array.hpp"
+#include "runtime/parallel.hpp"
 #include "runtime/units.hpp"
 
 namespace vorn {
@@ -55,6 +56,9 @@ void append_input_lines(std::string& report, std::string_view line, std::size_t 
 }
 
 [[noreturn]] void end_abnormally(const std::string& report) {
+    // A worker neither flushes nor ends: the thread that puts out its section does.
+    if (in_worker_thread()) hand_over_abnormal_end(report);
+    put_out_unfinished_chunk();
     flush_all_units(true);
     std::fputs(report.c_str(), stderr);
     std::fflush(stderr);
@@ -132,6 +136,8 @@ void subscript_out_of_range(long subscript_number, long value, const char* array
     report += "'\n";
     end_abnormally(report);
 }
+
+void abnormal_end_report(const std::string& report) { end_abnormally(report); }
 
 void set_abnormal_end_observer(AbnormalEndObserver observer) { abnormal_end_observer = observer; }
 

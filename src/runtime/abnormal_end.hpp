@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "runtime/source_location.hpp"
@@ -54,6 +55,10 @@ struct IoStatement {
 // lines without their final newline), for failures that are neither I/O nor
 // subscripts (a trapped floating-point exception).
 [[noreturn]] void abnormal_end_message(std::string_view lines);
+
+// Ends the run abnormally with a report already built, banner included: the
+// report of a worker thread, handed to the thread that puts out its section.
+[[noreturn]] void abnormal_end_report(const std::string& report);
 
 // A test or fuzzing harness may observe an abnormal end.  The observer runs
 // after the units have been flushed and the report written, in the frame where

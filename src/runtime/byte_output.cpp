@@ -38,6 +38,7 @@ struct ByteUnit {
     // The text of the last error line for refused bytes, while no byte has been
     // accepted since.
     std::string_view refusal_reported;
+    off_t written = 0;  // bytes handed to the file
     std::size_t used = 0;
     unsigned char buffer[byte_block_size];
 } byte_unit;
@@ -68,6 +69,11 @@ bool write_block() {
         }
         done += static_cast<std::size_t>(n);
     }
+    // A replacement is flushed to the disk at closing: its blocks start on
+    // their way now, so that the flush at closing waits for the last alone.
+    if (written && byte_unit.replacing)
+        sync_file_range(byte_unit.fd, byte_unit.written, static_cast<off_t>(byte_unit.used), SYNC_FILE_RANGE_WRITE);
+    byte_unit.written += static_cast<off_t>(byte_unit.used);
     byte_unit.used = 0;
     return written;
 }
@@ -174,6 +180,7 @@ void open_byte_output(int unit, std::string_view file_name, const SourceLocation
     byte_unit.replacing = replacing;
     byte_unit.target = target;
     byte_unit.refusal_reported = {};
+    byte_unit.written = 0;
     byte_unit.used = 0;
     register_unit_flusher(flush_byte_output);
 }

@@ -15,7 +15,9 @@
 // beside it (".<name>.<process>-<n>", in the folder of the file that a
 // symbolic link names), which takes the file's name only when the unit is
 // closed with every byte written, flushed to the disk and closed without
-// error; otherwise it is removed and an older file stays as it was.  A device
+// error; otherwise it is removed and an older file stays as it was.  Each
+// block of the new file is sent on its way to the disk once written, so the
+// flush at closing waits for little more than the last block.  A device
 // (such as /dev/null or /dev/full) is written directly.
 //
 // Bytes are gathered in a static buffer of `byte_block_size` bytes and written

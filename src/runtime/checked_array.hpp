@@ -104,6 +104,9 @@ public:
         detail::check_subscript(1, n, extent(), name_, where);
         return elements_.first(static_cast<std::size_t>(n));
     }
+    // Elements offset + 1 .. extent as an array of their own (its element 1 is
+    // element offset + 1 here), for work split in parts; 0 <= offset <= extent.
+    ArraySpan tail(long offset) const { return {elements_.subspan(static_cast<std::size_t>(offset)), name_}; }
     long extent() const { return static_cast<long>(elements_.size()); }
     const char* name() const { return name_; }
 

@@ -30,7 +30,9 @@ const char* exception_name(int code) {
 
 // A trapped exception is raised synchronously by the run's own arithmetic,
 // never inside the I/O layer or the allocator, so the handler may flush the
-// units and build the report as any other abnormal end does.
+// units and build the report as any other abnormal end does; in a worker
+// thread the report goes to the thread that puts out the section.  The handler
+// stays in place, so a second worker trapping meanwhile waits with its own.
 extern "C" void on_floating_point_exception(int, siginfo_t* info, void*) {
     std::string lines = " Floating-point exception:  ";
     lines += exception_name(info->si_code);
@@ -82,7 +84,7 @@ void start_floating_point_mode() {
     std::feclearexcept(FE_ALL_EXCEPT);
     struct sigaction action = {};
     action.sa_sigaction = on_floating_point_exception;
-    action.sa_flags = SA_SIGINFO | SA_RESETHAND;
+    action.sa_flags = SA_SIGINFO;
     sigemptyset(&action.sa_mask);
     sigaction(SIGFPE, &action, nullptr);
     feenableexcept(trapped_exceptions);

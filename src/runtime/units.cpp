@@ -51,6 +51,15 @@ TextUnit::TextUnit(int unit_number, int fd, std::string_view file_name) : unit_(
 }
 
 void TextUnit::put(std::string_view text) {
+    // A block as large as half the buffer goes to the file directly, after
+    // what is buffered, rather than copied through the buffer.
+    if (text.size() >= buffer_size / 2 && fd_ >= 0) {
+        flush();
+        int error;
+        if (!write_out(text.data(), text.size(), error))
+            abnormal_end_io({Statement::write, unit_, file_name_, SourceLocation::current()}, error);
+        return;
+    }
     while (!text.empty()) {
         if (used_ == buffer_size) flush();
         std::size_t n = std::min(text.size(), buffer_size - used_);
@@ -61,6 +70,12 @@ void TextUnit::put(std::string_view text) {
 }
 
 bool TextUnit::write_out(int& error) {
+    const bool written = write_out(buffer_, used_, error);
+    used_ = 0;
+    return written;
+}
+
+bool TextUnit::write_out(const char* characters, std::size_t count, int& error) {
     error = 0;
     if (cut_pending_) {
         cut_pending_ = false;
@@ -69,13 +84,12 @@ bool TextUnit::write_out(int& error) {
         if (fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && ftruncate(fd_, 0) != 0) error = errno;
     }
     std::size_t done = 0;
-    while (error == 0 && done < used_) {
-        ssize_t n = ::write(fd_, buffer_ + done, used_ - done);
+    while (error == 0 && done < count) {
+        ssize_t n = ::write(fd_, characters + done, count - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) error = n < 0 ? errno : EIO;
         else done += static_cast<std::size_t>(n);
     }
-    used_ = 0;
     return error == 0;
 }
 

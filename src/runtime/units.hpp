@@ -42,6 +42,7 @@ public:
         if (used_ == buffer_size) flush();
         buffer_[used_++] = c;
     }
+    // A large text (half the buffer or more) is written out at once.
     void put(std::string_view text);
     void put(const char* text, std::size_t n) { put(std::string_view(text, n)); }
     // Room for at least n characters at the end of the buffer; `commit` then
@@ -51,6 +52,11 @@ public:
         return buffer_ + used_;
     }
     void commit(std::size_t n) { used_ += n; }
+
+    // The characters buffered and not yet written; `discard` drops them (for a
+    // unit connected to no file that only gathers characters).
+    std::string_view buffered() const { return {buffer_, used_}; }
+    void discard() { used_ = 0; }
 
     void flush(const SourceLocation& where = SourceLocation::current());
     // Writes what it can and reports nothing: for a run already ending abnormally.
@@ -66,7 +72,9 @@ public:
     void close(const SourceLocation& where = SourceLocation::current());
 
 private:
+    // Writes the buffer out and empties it; writes `count` characters out.
     bool write_out(int& error);
+    bool write_out(const char* characters, std::size_t count, int& error);
 
     int unit_;
     int fd_;

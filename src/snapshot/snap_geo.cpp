@@ -1,12 +1,15 @@
 #include "snapshot/snap_geo.hpp"
 
-#include <cstdint>
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <initializer_list>
 
 #include "geometry/records.hpp"
 #include "geometry/voxel_geometry.hpp"
 #include "matfile/matfile.hpp"
 #include "runtime/byte_output.hpp"
+#include "runtime/parallel.hpp"
 #include "runtime/units.hpp"
 #include "snapshot/mat_variables.hpp"
 
@@ -103,27 +106,33 @@ void write_boundaries() {
     write_variables(boundaries);
 }
 
-// One column of "agrid" to the snapshot file, in memory order.
-void write_agrid_column(const double* column, std::size_t count) {
-    write_bytes_reporting(snapshot_unit, column, count * sizeof(double), "snap_geo: Error in writing the output file.");
-}
-
 // Variable 142: the header, then the geographic corners of each voxel,
-// computed one voxel at a time and streamed behind it.
+// column by column in memory order.  The corners are found on all cores, a
+// chunk of voxels at a time, and the chunks go to the file in order.
 void write_agrid() {
-    static VoxelCorners corners;
-    static Array1<double, 3 * max_corners, "COLUMN"> column;
+    static constexpr std::size_t column_bytes = 3 * max_corners * sizeof(double);
+    static constexpr std::int32_t voxels_per_chunk = TextUnit::buffer_size / column_bytes;
     const CmnGVoxel& v = cmn_g_voxel;
-    savehd(snapshot_unit, 24, v.g_v_dimension, "agrid", 5, 0, 0);
-    for (int i = 1; i <= v.g_v_dimension; ++i) {
-        voxel_corners(i, CornerRounds::bounding_longitudes, corners);
-        for (int j = 1; j <= corners.count; ++j) {
-            column(3 * j - 2) = corners.g_x(j);
-            column(3 * j - 1) = corners.g_y(j);
-            column(3 * j) = corners.g_z(j);
-        }
-        write_agrid_column(column.data(), 3 * static_cast<std::size_t>(corners.count));
-    }
+    const std::int32_t count = v.g_v_dimension;
+    savehd(snapshot_unit, 24, count, "agrid", 5, 0, 0);
+    if (count <= 0) return;
+    ordered_chunks(
+        (count - 1) / voxels_per_chunk + 1,
+        [&](std::int32_t chunk, TextUnit& buffer) {
+            const std::int32_t first = chunk * voxels_per_chunk + 1;
+            const std::int32_t last = std::min(count, first + (voxels_per_chunk - 1));
+            VoxelCorners corners;
+            for (std::int32_t i = first; i <= last; ++i) {
+                voxel_corners(i, CornerRounds::bounding_longitudes, corners);
+                for (int j = 1; j <= corners.count; ++j)
+                    for (const double coordinate : {corners.g_x(j), corners.g_y(j), corners.g_z(j)})
+                        buffer.put(reinterpret_cast<const char*>(&coordinate), sizeof coordinate);
+            }
+        },
+        [](std::int32_t, std::string_view bytes) {
+            write_bytes_reporting(snapshot_unit, bytes.data(), bytes.size(),
+                                  "snap_geo: Error in writing the output file.");
+        });
 }
 
 }  // namespace

@@ -1,0 +1,222 @@
+#include "runtime/parallel.hpp"
+
+#include <algorithm>
+#include <cfenv>
+#include <condition_variable>
+#include <mutex>
+#include <new>
+#include <pthread.h>
+#include <thread>
+#include <unistd.h>
+
+#include "runtime/abnormal_end.hpp"
+
+namespace vorn {
+
+namespace {
+
+constexpr int slots_per_worker = 2;
+constexpr int max_slots = slots_per_worker * max_workers;
+// Exceptions that do not trap, so a worker may have raised them.
+constexpr int untrapped_exceptions = FE_UNDERFLOW | FE_INEXACT;
+
+struct ChunkSlot {
+    // A constructor of its own, so that the 1 MiB buffer is not zeroed at
+    // start: its pages stay untouched until a chunk fills them.
+    ChunkSlot() : buffer(0, -1, "chunk buffer") {}
+    TextUnit buffer;
+    std::int32_t filled = -1;  // the chunk the buffer holds, ready to be put out
+};
+ChunkSlot slots[max_slots];
+
+int workers_for_testing = 0;
+thread_local bool worker_thread = false;
+thread_local std::int32_t worker_chunk = -1;  // the chunk a worker is filling
+
+// The workers stay for the run, waiting for the next section; the pool is
+// built in place and never destroyed, so that the end of the run does not
+// wait for them.  A forked child has none of them and starts its own.
+struct Pool {
+    std::mutex mutex;
+    std::condition_variable section_started;  // workers wait for a section
+    std::condition_variable slot_freed;       // workers wait for their slot
+    std::condition_variable chunk_filled;     // the caller waits for the next chunk
+    std::condition_variable worker_done;      // the caller waits for the workers' end
+    int threads = 0;                          // workers started
+    std::uint64_t section = 0;                // sections started
+    int participants = 0;                     // workers of the section
+    int done = 0;                             // of them, those that finished it
+    std::int32_t count = 0;
+    std::int32_t next_to_fill = 0;
+    std::int32_t put_out = 0;  // chunks 0 .. put_out - 1 are out
+    int slot_count = 0;
+    ChunkFill fill = nullptr;
+    const void* fill_context = nullptr;
+    std::fenv_t caller_mode;
+    int caller_traps = 0;
+    int raised = 0;  // untrapped flags raised by the workers
+    // The first chunk whose filling ended abnormally, and its report: the one
+    // a run in one thread would have met first.
+    std::int32_t failed_chunk = -1;
+    std::string report;
+};
+alignas(Pool) unsigned char pool_storage[sizeof(Pool)];
+Pool* pool = nullptr;
+
+void start_pool() { pool = new (pool_storage) Pool; }
+
+Pool& the_pool() {
+    if (pool == nullptr) {
+        start_pool();
+        pthread_atfork(nullptr, nullptr, start_pool);
+    }
+    return *pool;
+}
+
+// Fills chunks of the section until none is left.
+void fill_chunks(Pool& p, std::unique_lock<std::mutex>& lock) {
+    while (p.next_to_fill < p.count) {
+        const std::int32_t chunk = p.next_to_fill++;
+        ChunkSlot& slot = slots[chunk % p.slot_count];
+        // The slot is free once the chunk that used it before is out.
+        p.slot_freed.wait(lock, [&] { return p.put_out > chunk - p.slot_count; });
+        lock.unlock();
+        slot.buffer.discard();
+        worker_chunk = chunk;
+        p.fill(p.fill_context, chunk, slot.buffer);
+        lock.lock();
+        slot.filled = chunk;
+        p.chunk_filled.notify_one();
+    }
+}
+
+// Worker `index`, started before section `seen` + 1.
+void work(int index, std::uint64_t seen) {
+    worker_thread = true;
+    Pool& p = *pool;
+    std::unique_lock lock(p.mutex);
+    for (;;) {
+        p.section_started.wait(lock, [&] { return p.section != seen; });
+        seen = p.section;
+        if (index >= p.participants) continue;
+        std::fesetenv(&p.caller_mode);
+        std::feclearexcept(FE_ALL_EXCEPT);
+        feenableexcept(p.caller_traps);
+        fill_chunks(p, lock);
+        p.raised |= std::fetestexcept(untrapped_exceptions);
+        ++p.done;
+        p.worker_done.notify_one();
+    }
+}
+
+// The chunk that the calling thread is filling itself, for an abnormal end
+// meanwhile.
+struct CallerChunk {
+    ChunkPut put = nullptr;
+    const void* put_context = nullptr;
+    std::int32_t chunk = 0;
+} caller_chunk;
+
+void run_in_caller(std::int32_t count, ChunkFill fill, const void* fill_context, ChunkPut put,
+                   const void* put_context) {
+    TextUnit& buffer = slots[0].buffer;
+    for (std::int32_t chunk = 0; chunk < count; ++chunk) {
+        buffer.discard();
+        caller_chunk = {put, put_context, chunk};
+        fill(fill_context, chunk, buffer);
+        caller_chunk.put = nullptr;
+        put(put_context, chunk, buffer.buffered());
+    }
+    buffer.discard();
+}
+
+}  // namespace
+
+int worker_count() {
+    if (workers_for_testing > 0) return workers_for_testing;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return std::clamp(static_cast<int>(cores), 1, max_workers);
+}
+
+void set_worker_count_for_testing(int count) { workers_for_testing = std::clamp(count, 0, max_workers); }
+
+void run_ordered_chunks(std::int32_t count, ChunkFill fill, const void* fill_context, ChunkPut put,
+                        const void* put_context) {
+    const int workers = std::min<std::int32_t>(worker_count(), count);
+    if (workers <= 1) {
+        run_in_caller(count, fill, fill_context, put, put_context);
+        return;
+    }
+    Pool& p = the_pool();
+    {
+        std::lock_guard lock(p.mutex);
+        for (; p.threads < workers; ++p.threads) std::thread(work, p.threads, p.section).detach();
+        p.count = count;
+        p.next_to_fill = 0;
+        p.put_out = 0;
+        p.slot_count = slots_per_worker * workers;
+        p.fill = fill;
+        p.fill_context = fill_context;
+        p.raised = 0;
+        p.failed_chunk = -1;
+        p.participants = workers;
+        p.done = 0;
+        std::fegetenv(&p.caller_mode);
+        p.caller_traps = fegetexcept();
+        for (ChunkSlot& slot : slots) slot.filled = -1;
+        ++p.section;
+        p.section_started.notify_all();
+    }
+    for (std::int32_t chunk = 0; chunk < count; ++chunk) {
+        ChunkSlot& slot = slots[chunk % p.slot_count];
+        {
+            std::unique_lock lock(p.mutex);
+            p.chunk_filled.wait(lock, [&] { return slot.filled == chunk || p.failed_chunk == chunk; });
+            // The records of the chunk before the failure go out first, as
+            // they would have in one thread.
+            if (p.failed_chunk == chunk) {
+                lock.unlock();
+                put(put_context, chunk, slot.buffer.buffered());
+                abnormal_end_report(p.report);
+            }
+        }
+        put(put_context, chunk, slot.buffer.buffered());
+        std::lock_guard lock(p.mutex);
+        slot.filled = -1;
+        p.put_out = chunk + 1;
+        p.slot_freed.notify_all();
+    }
+    {
+        // The section's functions and buffers are the caller's until every
+        // worker has left it.
+        std::unique_lock lock(p.mutex);
+        p.worker_done.wait(lock, [&] { return p.done == p.participants; });
+    }
+    if (p.raised != 0) std::feraiseexcept(p.raised);
+}
+
+bool in_worker_thread() { return worker_thread; }
+
+void put_out_unfinished_chunk() {
+    const CallerChunk unfinished = caller_chunk;
+    // Once only, should the putting out itself end the run.
+    caller_chunk.put = nullptr;
+    if (unfinished.put != nullptr) unfinished.put(unfinished.put_context, unfinished.chunk, slots[0].buffer.buffered());
+}
+
+void hand_over_abnormal_end(const std::string& report) {
+    Pool& p = *pool;
+    {
+        std::lock_guard lock(p.mutex);
+        // Every chunk before this one was taken by a worker before it, so the
+        // caller meets the first failed chunk whatever the timing.
+        if (p.failed_chunk < 0 || worker_chunk < p.failed_chunk) {
+            p.failed_chunk = worker_chunk;
+            p.report = report;
+        }
+        p.chunk_filled.notify_all();
+    }
+    for (;;) pause();
+}
+
+}  // namespace vorn

@@ -1,0 +1,89 @@
+// Work spread over the machine's cores, its output kept in order.
+//
+// A section of the output is cut into chunks 0 .. count - 1 by the caller, a
+// cut that does not depend on the number of threads.  Worker threads fill
+// chunk after chunk, each into a buffer of its own (pure computation and
+// formatting on records that nobody changes meanwhile); the calling thread
+// alone puts the chunks out, in chunk order, while later chunks are still
+// being filled.  So every byte, and the order of the bytes, is that of a run
+// in one thread, whatever the number of workers.
+//
+// A chunk buffer is a text unit connected to no file: a chunk holds at most
+// TextUnit::buffer_size characters (1 MiB), since a record that does not fit
+// ends the run abnormally (WRITE on an unconnected unit).  There are two
+// buffers per worker, in static storage; nothing is allocated but the
+// threads themselves, which start with the first section and wait for the
+// next one until the process ends.
+//
+// Each worker starts in the caller's floating-point mode (rounding, enabled
+// traps).  The untrapped flags that the workers raise (underflow, inexact) are
+// raised in the calling thread when the section ends, so the closing note
+// reads as after a run in one thread.  A trap or any other abnormal end in a
+// worker ends the run with its report, given by the calling thread after it
+// put out the chunks before the failed one and the failed chunk's records up
+// to the failure; of several failed chunks the first one counts.  So an
+// abnormal end, too, reads as in one thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "runtime/units.hpp"
+
+namespace vorn {
+
+inline constexpr int max_workers = 16;
+
+// The number of worker threads of a section: the machine's cores (1 to
+// max_workers), unless set for testing.  With 1 the calling thread fills
+// and puts out every chunk itself.
+int worker_count();
+
+// For tests: the number of workers from now on (1 to max_workers); 0 restores
+// the machine's count.
+void set_worker_count_for_testing(int count);
+
+// Fills chunk `chunk` into `buffer` (empty at the call); puts out the
+// characters of one filled chunk.
+using ChunkFill = void (*)(const void* context, std::int32_t chunk, TextUnit& buffer);
+using ChunkPut = void (*)(const void* context, std::int32_t chunk, std::string_view characters);
+
+void run_ordered_chunks(std::int32_t count, ChunkFill fill, const void* fill_context, ChunkPut put,
+                        const void* put_context);
+
+// fill(chunk, buffer) on the workers and put(chunk, characters) on the
+// calling thread, in chunk order, for chunks 0 .. count - 1.
+template <class Fill, class Put>
+void ordered_chunks(std::int32_t count, const Fill& fill, const Put& put) {
+    run_ordered_chunks(
+        count,
+        [](const void* f, std::int32_t chunk, TextUnit& buffer) { (*static_cast<const Fill*>(f))(chunk, buffer); },
+        &fill,
+        [](const void* p, std::int32_t chunk, std::string_view characters) {
+            (*static_cast<const Put*>(p))(chunk, characters);
+        },
+        &put);
+}
+
+// fill(chunk) on the workers for chunks 0 .. count - 1, for work that puts
+// nothing out (it writes disjoint parts of a record).
+template <class Fill>
+void parallel_chunks(std::int32_t count, const Fill& fill) {
+    ordered_chunks(
+        count, [&](std::int32_t chunk, TextUnit&) { fill(chunk); }, [](std::int32_t, std::string_view) {});
+}
+
+// True in a worker thread of a section.
+bool in_worker_thread();
+
+// At an abnormal end in the calling thread while it fills a chunk itself (one
+// worker): puts out the chunk's records up to the failure, as a run without
+// chunks would have written them.
+void put_out_unfinished_chunk();
+
+// From a worker thread: hands the report of an abnormal end to the calling
+// thread, which ends the run with it, and waits for that end.
+[[noreturn]] void hand_over_abnormal_end(const std::string& report);
+
+}  // namespace vorn
