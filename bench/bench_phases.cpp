@@ -10,7 +10,7 @@
 #include "capacity_grid.hpp"
 #include "geometry/cell_status.hpp"
 #include "geometry/records.hpp"
-#include "geometry/report.hpp"
+#include "report/report.hpp"
 #include "geometry/voxels.hpp"
 #include "runtime/parallel.hpp"
 

@@ -9,7 +9,7 @@
 #include "capacity_grid.hpp"
 #include "geometry/frame.hpp"
 #include "geometry/records.hpp"
-#include "geometry/report.hpp"
+#include "report/report.hpp"
 #include "runtime/fixed_format.hpp"
 #include "runtime/parallel.hpp"
 #include "runtime/units.hpp"

@@ -5,8 +5,7 @@
 namespace vorn::bench {
 
 // Builds the grid from the configuration in a scratch folder, as the run does
-// up to its report (init_geometry; the report, the first seven sections only,
-// goes to /dev/null).
+// up to its report (init_geometry; the messages of the q axis go to /dev/null).
 void build_capacity_grid();
 
 // Connects unit 6 to /dev/null for its lifetime.

@@ -2,9 +2,14 @@
 // coordinates, prints the geometry report on standard output and writes the
 // snapshot "vorn_geometry.mat".  Reads "master_nml" from the working
 // directory; takes no arguments.
+//
+// The whole run, in its one order: the configuration units, the switches, the
+// geometry built into its records, then the two writers that only read them,
+// the report and the snapshot, and the orderly end.
 #include <cstdint>
 
 #include "geometry/init_geometry.hpp"
+#include "report/report.hpp"
 #include "runtime/parallel.hpp"
 #include "runtime/program_end.hpp"
 #include "runtime/units.hpp"
@@ -20,10 +25,14 @@ int main() {
     vorn::open_error_file();
     vorn::read_io_flags();
     vorn::rewind_config_file();
+
     vorn::init_geometry();
+
+    vorn::print_geometry();
     static const std::int32_t geometry_section_only[7] = {1, 0, 0, 0, 0, 0, 0};
     vorn::init_snap_shot("geometry  ", 8, geometry_section_only);
     vorn::snap_shot("vorn_geometry.mat");
+
     vorn::close_unit(vorn::config_unit);
     vorn::close_unit(vorn::error_unit);
     // A snapshot that did not reach its file is no success, though the run

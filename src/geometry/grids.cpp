@@ -107,6 +107,7 @@ void create_grid() {
     const GrGrid& g = gr_grid;
     create_grid_l();
     check_axis(l_axis, g.gr_nl, g.gr_l);
+    init_p_trans();
     create_grid_p(midlat_pmax, midlat_mlat_max, hlbdry_p, global_mlat_max);
     check_axis(p_axis, g.gr_np, g.gr_p);
     create_grid_q(midlat_pmax, midlat_mlat_max, hlbdry_p, global_mlat_max);
@@ -197,7 +198,6 @@ void place_midlat_lines(double p_min, double mrad_600, double midlat_pmax) {
     p_array(2) = (mrad_600 - cmn_gr_input.GR_I_DGALT_EQALT600) / re;
     p_array(3) = mrad_600 / re;
     p_array(4) = midlat_pmax;
-    init_p_trans();
     p_trans(4, s_array.data(), p_array.data(), -1);
     const double s1 = s_array(1);
     const double s4 = s_array(4);

@@ -16,7 +16,8 @@
 
 namespace vorn {
 
-// Builds the l, p and q grid lines in this order.  Once an axis is built, a
+// Builds the l axis, reads NML_GR_P_TRANS (init_p_trans), then builds the p
+// and q axes.  Once an axis is built, a
 // count below two or a value not above the one before it ends the run through
 // fatal_stop(), with the count or the first pair at fault.
 void create_grid();
@@ -31,8 +32,8 @@ void create_grid_l();
 // The p axis: mid-latitude lines evenly spaced in the stretched coordinate
 // from the lower boundary at the equator up to the outermost mid/high-latitude
 // transition point, then the optional high-latitude lines evenly spaced in
-// latitude at GR_I_GALT_4HLP up to the high-latitude boundary.  Reads
-// NML_GR_P_TRANS through init_p_trans.  All four arguments are outputs, handed
+// latitude at GR_I_GALT_4HLP up to the high-latitude boundary, with the
+// stretching knots that init_p_trans read.  All four arguments are outputs, handed
 // to create_grid_q; global_mlat_max is written only when high-latitude lines
 // are added (the caller starts it at 0.0).  A GR_I_GALT_HIBDRY that puts the
 // transition points at or below the Earth's centre ends the run through

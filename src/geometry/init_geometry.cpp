@@ -4,7 +4,6 @@
 #include "geometry/frame.hpp"
 #include "geometry/grids.hpp"
 #include "geometry/records.hpp"
-#include "geometry/report.hpp"
 #include "geometry/voxels.hpp"
 #include "runtime/namelist.hpp"
 #include "runtime/units.hpp"
@@ -60,7 +59,6 @@ void init_geometry() {
     create_grid();
     set_status();
     create_voxel();
-    print_geometry();
 }
 
 }  // namespace vorn

@@ -1,13 +1,15 @@
 // Geometry construction, in the one order of every run, and the reads of the
-// configuration groups that it starts from.
+// configuration groups that it starts from.  It builds the records and writes
+// nothing but the messages of its steps: the report and the snapshot are
+// written from the finished records afterwards (main.cpp holds the run).
 #pragma once
 
 #include "runtime/source_location.hpp"
 
 namespace vorn {
 
-// Reads NML_GR_INPUT, rewinds unit 1, then sets the magnetic frame, builds the
-// grid lines, the cell status and the voxels, and prints the report.
+// Reads NML_GR_INPUT, rewinds unit 1, then sets the magnetic frame and builds
+// the grid lines, the cell status and the voxels.
 void init_geometry();
 
 // Reads NML_IO_FLAGS from the current position of unit 1 into cmn_io_flags;

@@ -96,6 +96,7 @@ Handover build_l_and_p(const CmnGrInput& in) {
     use_input(in);
     create_grid_l();
     Handover h;
+    init_p_trans();
     create_grid_p(h.midlat_pmax, h.midlat_mlat_max, h.hlbdry_p, h.global_mlat_max);
     return h;
 }
@@ -421,6 +422,7 @@ TEST(FieldLineAxis, LowBoundaryLineAddsNoHighLatitudeLines) {
     create_grid_l();
     Handover h;
     h.global_mlat_max = -7.0;  // must stay as the caller left it
+    init_p_trans();
     create_grid_p(h.midlat_pmax, h.midlat_mlat_max, h.hlbdry_p, h.global_mlat_max);
     EXPECT_LT(h.hlbdry_p, h.midlat_pmax);
     EXPECT_EQ(h.global_mlat_max, -7.0);
@@ -464,6 +466,7 @@ TEST(FieldLineAxisDeathTest, HundredLinesPassAndHundredAndOneStopBeforeAnyLineIs
             if (untouched) testing::write_file(untouched_mark, "yes");
         });
         Handover stop;
+        init_p_trans();
         create_grid_p(stop.midlat_pmax, stop.midlat_mlat_max, stop.hlbdry_p, stop.global_mlat_max);
     });
     EXPECT_EQ(out,

@@ -1,4 +1,4 @@
-#include "geometry/report.hpp"
+#include "report/report.hpp"
 
 #include <algorithm>
 #include <cstdint>

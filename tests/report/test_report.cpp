@@ -22,7 +22,7 @@
 #include "geometry/dipole.hpp"
 #include "geometry/frame.hpp"
 #include "geometry/records.hpp"
-#include "geometry/report.hpp"
+#include "report/report.hpp"
 #include "runtime/units.hpp"
 #include "support/geometry_setup.hpp"
 #include "support/test_support.hpp"
