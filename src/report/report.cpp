@@ -85,6 +85,22 @@ void write_records(std::int32_t count, const Format& format, int text_chars, con
         put_on_output_unit);
 }
 
+// A section of one record per entry i = 1 .. count: the tag, the label and i,
+// then what fields(record, i) adds.  The count is checked against the capacity
+// of `bounding`, the array that the records read, before the first record.
+template <class A, class Fields>
+void write_entry_records(std::string_view label, const Format& format, std::int32_t count, const A& bounding,
+                         const Fields& fields) {
+    start_section();
+    check_bound(bounding, count);
+    write_records(count, format, field_id_length + static_cast<int>(label.size()),
+                  [&](std::int32_t i, TextUnit& buffer) {
+                      FixedRecord record(buffer, format);
+                      record << tag() << label << i;
+                      fields(record, i);
+                  });
+}
+
 // A one-line section: the tag, the label and a count.
 void write_count(std::string_view label, std::int32_t count) {
     start_section();
@@ -103,12 +119,7 @@ void write_voxels() {
     static const Format voxel_format("(A,A,9(i6,x),21(e15.8,x))");
     static constexpr std::string_view label = "voxel ";
     const CmnGVoxel& v = cmn_g_voxel;
-    start_section();
-    const std::int32_t count = v.g_v_dimension;
-    check_bound(v.g_v_neighbor_pl, count);
-    write_records(count, voxel_format, field_id_length + static_cast<int>(label.size()), [&](std::int32_t i, TextUnit& buffer) {
-        FixedRecord record(buffer, voxel_format);
-        record << tag() << label << i;
+    write_entry_records(label, voxel_format, v.g_v_dimension, v.g_v_neighbor_pl, [&](FixedRecord& record, std::int32_t i) {
         put_elements(record, i, v.g_v_neighbor_pl, v.g_v_neighbor_ph, v.g_v_neighbor_ql, v.g_v_neighbor_qh,
                      v.g_v_face_pl, v.g_v_face_ph, v.g_v_face_ql, v.g_v_face_qh, v.g_v_m_p, v.g_v_m_q,
                      v.g_v_m_radius, v.g_v_m_latitude, v.g_v_m_longitude, v.g_v_m_x, v.g_v_m_y, v.g_v_m_z,
@@ -135,12 +146,8 @@ void write_faces(std::string_view label, const Face& faces) {
         for_each_reported_face_member(faces, [&](const auto&) { ++reals; });
         return Format("(A,A,3(i5,x)," + std::to_string(reals) + "(e15.8,x))");
     }();
-    start_section();
-    const std::int32_t count = faces.dim;
-    check_bound(faces.voxel, count);
-    write_records(count, face_format, field_id_length + static_cast<int>(label.size()), [&](std::int32_t i, TextUnit& buffer) {
-        FixedRecord record(buffer, face_format);
-        record << tag() << label << i << faces.voxel(1, i) << faces.voxel(2, i);
+    write_entry_records(label, face_format, faces.dim, faces.voxel, [&](FixedRecord& record, std::int32_t i) {
+        record << faces.voxel(1, i) << faces.voxel(2, i);
         for_each_reported_face_member(faces, [&](const auto& member) { record << member(i); });
     });
 }
@@ -228,14 +235,9 @@ void write_voxel_corners() {
     static const Format corner_format("(A,A,1(i5,x),12(e15.8,x))");
     static constexpr std::string_view label = "agrid";
     const CmnGVoxel& v = cmn_g_voxel;
-    start_section();
-    const std::int32_t count = v.g_v_dimension;
-    check_bound(v.g_v_face_pl, count);
-    write_records(count, corner_format, field_id_length + static_cast<int>(label.size()), [&](std::int32_t i, TextUnit& buffer) {
+    write_entry_records(label, corner_format, v.g_v_dimension, v.g_v_face_pl, [&](FixedRecord& record, std::int32_t i) {
         VoxelCorners corners;
         voxel_corners(i, CornerRounds::centre_longitude, corners);
-        FixedRecord record(buffer, corner_format);
-        record << tag() << label << i;
         for (int k = 1; k <= corners.count; ++k) record << corners.m_x(k) << corners.m_y(k) << corners.m_z(k);
     });
 }
@@ -265,12 +267,14 @@ void write_summaries() {
 
 // One row per occupied cell: the cell, its voxel, the voxel's two neighbours
 // and two faces in one direction.  The rows are formatted in chunks of the
-// cells of one l value and up to 64 p values: at most 64 x 199 rows of 65
-// characters, which fit a chunk.
+// cells of one l value and up to 64 p values, which fit a chunk buffer.
+constexpr std::int32_t p_per_chunk = 64;
+constexpr std::size_t table_row_length = 8 * 8 + 1;  // (8i8) and the line end
+static_assert(p_per_chunk * (max_grid_q - 1) * table_row_length <= TextUnit::buffer_size);
+
 template <class... Columns>
 void write_table(std::string_view title, std::string_view header, const Columns&... columns) {
     static const Format row_format("(8i8)");
-    static constexpr std::int32_t p_per_chunk = 64;
     const GrGrid& g = gr_grid;
     FreeLine(output_unit) << title;
     FreeLine(output_unit) << header;
