@@ -102,7 +102,7 @@ inline std::string faults_seen() {
     return faults + '\n';
 }
 
-inline Outcome outcome_of(const testing::ChildRun& run) {
+inline Outcome outcome_of(const test::ChildRun& run) {
     Outcome outcome;
     outcome.ended_abnormally = run.ended_abnormally;
     outcome.crashed = !run.ended_abnormally && !run.returned;
@@ -113,6 +113,6 @@ inline Outcome outcome_of(const testing::ChildRun& run) {
     return outcome;
 }
 
-inline Outcome read_config_groups() { return outcome_of(testing::run_in_child(read_groups_here, faults_seen)); }
+inline Outcome read_config_groups() { return outcome_of(test::run_in_child(read_groups_here, faults_seen)); }
 
 }  // namespace vorn::config_reads

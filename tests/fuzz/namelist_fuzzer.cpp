@@ -88,8 +88,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (chdir(work_folder) != 0) std::abort();
     write_config(data, size);
-    const vorn::testing::ChildRun run =
-        vorn::testing::run_in_child(vorn::config_reads::read_groups_here, faults_and_counters);
+    const vorn::test::ChildRun run =
+        vorn::test::run_in_child(vorn::config_reads::read_groups_here, faults_and_counters);
     take_counters(run.observed);
     const vorn::config_reads::Outcome outcome = vorn::config_reads::outcome_of(run);
     if (outcome.crashed) {

@@ -186,7 +186,7 @@ TEST(CellStatusDeathTest, HundredThousandVoxelsFitAndOneMoreStops) {
     EXPECT_EQ(grid.gr_stat(50, 100, 20), max_voxel);
 
     use_full_grid(51, 101, 22);
-    const std::filesystem::path out = testing::scratch_dir("too_many_voxels") / "stdout";
+    const std::filesystem::path out = test::scratch_dir("too_many_voxels") / "stdout";
     flush_all_units();
     EXPECT_EXIT(
         {
@@ -194,7 +194,7 @@ TEST(CellStatusDeathTest, HundredThousandVoxelsFitAndOneMoreStops) {
             set_status();
         },
         ::testing::ExitedWithCode(1), "");
-    EXPECT_EQ(testing::read_file(out), " Too many voxels required.\n");
+    EXPECT_EQ(test::read_file(out), " Too many voxels required.\n");
 }
 
 }  // namespace

@@ -40,8 +40,8 @@ std::string test_name() { return ::testing::UnitTest::GetInstance()->current_tes
 // working directory of the p axis builder; the old one comes back afterwards.
 class ConfigFolder {
 public:
-    ConfigFolder() : home_(fs::current_path()), dir_(testing::scratch_dir("grids_" + test_name())) {
-        testing::write_file(dir_ / "master_nml", "&NML_GR_P_TRANS /\n");
+    ConfigFolder() : home_(fs::current_path()), dir_(test::scratch_dir("grids_" + test_name())) {
+        test::write_file(dir_ / "master_nml", "&NML_GR_P_TRANS /\n");
         fs::current_path(dir_);
         open_config_file();
     }
@@ -128,7 +128,7 @@ std::string stdout_of_fatal_stop(const fs::path& file, Body body) {
             body();
         },
         ::testing::ExitedWithCode(1), "");
-    return fs::exists(file) ? testing::read_file(file) : std::string();
+    return fs::exists(file) ? test::read_file(file) : std::string();
 }
 
 template <class Body>
@@ -463,7 +463,7 @@ TEST(FieldLineAxisDeathTest, HundredLinesPassAndHundredAndOneStopBeforeAnyLineIs
         std::atexit([] {
             bool untouched = true;
             for (int i = 1; i <= max_grid_p; ++i) untouched = untouched && gr_grid.gr_p(i) == -1.0;
-            if (untouched) testing::write_file(untouched_mark, "yes");
+            if (untouched) test::write_file(untouched_mark, "yes");
         });
         Handover stop;
         init_p_trans();

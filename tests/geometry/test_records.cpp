@@ -22,7 +22,7 @@ void each_record(Visit visit) {
 }
 
 TEST(GeometryRecords, ResetZeroesEveryRecord) {
-    testing::expect_reset_zeroes_all([](auto visit) { each_record(visit); }, reset_geometry_records);
+    test::expect_reset_zeroes_all([](auto visit) { each_record(visit); }, reset_geometry_records);
 }
 
 }  // namespace

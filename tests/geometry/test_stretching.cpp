@@ -203,7 +203,7 @@ template <class Action>
 std::string captured_output(Action action) {
     text_unit(output_unit).flush();
     std::fflush(stdout);
-    const fs::path file = testing::scratch_dir("p_trans_output") / "stdout";
+    const fs::path file = test::scratch_dir("p_trans_output") / "stdout";
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int saved = ::dup(STDOUT_FILENO);
     ::dup2(fd, STDOUT_FILENO);
@@ -212,7 +212,7 @@ std::string captured_output(Action action) {
     ::dup2(saved, STDOUT_FILENO);
     ::close(saved);
     ::close(fd);
-    return testing::read_file(file);
+    return test::read_file(file);
 }
 
 TEST(PTrans, WrongFlagWritesTheMessageAndConvertsNothing) {
@@ -241,8 +241,8 @@ TEST(PTrans, WrongFlagWritesTheMessageAndConvertsNothing) {
 
 // Runs init_p_trans on a master_nml of the given text.
 void init_from(const std::string& name, const std::string& text) {
-    const fs::path dir = testing::scratch_dir(name);
-    testing::write_file(dir / "master_nml", text);
+    const fs::path dir = test::scratch_dir(name);
+    test::write_file(dir / "master_nml", text);
     const fs::path home = fs::current_path();
     fs::current_path(dir);
     open_config_file();

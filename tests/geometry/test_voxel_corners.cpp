@@ -18,7 +18,7 @@ VoxelCorners corners;
 
 // Corner j of `corners` is the single point (p, q, longitude) converted alone.
 void expect_corner(int v, int j, int k, double longitude) {
-    const testing::CornerFaces faces = testing::round_corner_faces(v, k);
+    const test::CornerFaces faces = test::round_corner_faces(v, k);
     double p = cmn_g_face_p.m_p(faces.p_face);
     double q = cmn_g_face_q.m_q(faces.q_face);
     Point m{0.0, 0.0, longitude, 0.0, 0.0, 0.0};
@@ -41,7 +41,7 @@ void expect_corner(int v, int j, int k, double longitude) {
 
 class VoxelCornersOfABuiltGrid : public ::testing::TestWithParam<const char*> {
 protected:
-    void SetUp() override { testing::build_geometry(testing::test_config(GetParam()), testing::BuildStep::voxels); }
+    void SetUp() override { test::build_geometry(test::test_config(GetParam()), test::BuildStep::voxels); }
 };
 
 TEST_P(VoxelCornersOfABuiltGrid, BoundingLongitudesGiveTwoRoundsAtTheLFaces) {

@@ -19,8 +19,8 @@
 namespace vorn {
 namespace {
 
-using testing::active_cell;
-using testing::below_shell;
+using test::active_cell;
+using test::below_shell;
 
 constexpr double re = 6371200.0;
 constexpr double deg = 0.017453292519943295;
@@ -30,11 +30,11 @@ void hand_grid(int mag_type, std::initializer_list<double> p, std::initializer_l
     reset_geometry_records();
     set_mag(mag_type);
     cmn_gr_input.GR_I_GALT_LOWLIM = 1.0e9;
-    testing::set_grid_axes(p, q, l);
+    test::set_grid_axes(p, q, l);
 }
 
 void all_active() {
-    testing::set_cells([](int, int, int) { return active_cell; });
+    test::set_cells([](int, int, int) { return active_cell; });
 }
 
 struct Cell {
@@ -144,7 +144,7 @@ TEST(VoxelGeometry, QFaceOnTheEquatorPointsNorth) {
 // positions and normals obey the frame relation.
 TEST(VoxelGeometry, CentresExtentsAndNormalsFollowTheCells) {
     hand_grid(3, {1.05, 1.10, 1.16, 1.23}, {-0.3, -0.12, -0.02, 0.05, 0.2, 0.35}, {100.0, 115.0, 131.0, 150.0});
-    testing::set_cells([](int ip, int iq, int il) { return (ip + iq + il) % 4 == 0 ? below_shell : active_cell; });
+    test::set_cells([](int ip, int iq, int il) { return (ip + iq + il) % 4 == 0 ? below_shell : active_cell; });
     create_voxel();
     const GrGrid& g = gr_grid;
     const CmnGVoxel& x = cmn_g_voxel;
@@ -293,7 +293,7 @@ TEST(LowerBoundaryWarning, ACentreExactlyAtTheLimitIsNotTooHigh) {
 
 TEST(LowerBoundaryWarning, NoVoxelsNoWarning) {
     low_boundary_grid();
-    testing::set_cells([](int, int, int) { return below_shell; });
+    test::set_cells([](int, int, int) { return below_shell; });
     cmn_gr_input.GR_I_GALT_LOWLIM = -2.0 * re;
     EXPECT_EQ(build_and_capture_warning(), "");
     const CmnGVoxel& x = cmn_g_voxel;
@@ -311,7 +311,7 @@ struct ConfiguredBuild {
 ConfiguredBuild build_configured(const std::string& config) {
     text_unit(output_unit).flush();
     ::testing::internal::CaptureStdout();
-    testing::build_geometry(config, testing::BuildStep::voxels);
+    test::build_geometry(config, test::BuildStep::voxels);
     text_unit(output_unit).flush();
     ConfiguredBuild build{::testing::internal::GetCapturedStdout()};
     const CmnGVoxel& x = cmn_g_voxel;
@@ -327,7 +327,7 @@ std::size_t count_of(const std::string& text, const std::string& line) {
 }
 
 TEST(LowerBoundaryWarning, ConfiguredFullCircle) {
-    const std::string config = testing::test_config("full_circle_dipole");
+    const std::string config = test::test_config("full_circle_dipole");
     ConfiguredBuild build = build_configured(config);
     EXPECT_EQ(build.too_high, 0);
     EXPECT_EQ(count_of(build.out, warning), 0u);
@@ -341,7 +341,7 @@ TEST(LowerBoundaryWarning, ConfiguredFullCircle) {
 }
 
 TEST(VoxelGeometry, ConfiguredFullCircle) {
-    build_configured(testing::test_config("full_circle_dipole"));
+    build_configured(test::test_config("full_circle_dipole"));
     const CmnGVoxel& x = cmn_g_voxel;
     const CmnGFaceQ& fq = cmn_g_face_q;
     const CmnGFaceL& fl = cmn_g_face_l;

@@ -16,9 +16,9 @@
 namespace vorn {
 namespace {
 
-using testing::above_shell;
-using testing::active_cell;
-using testing::below_shell;
+using test::above_shell;
+using test::active_cell;
+using test::below_shell;
 
 constexpr int none = null_voxel;
 
@@ -87,13 +87,13 @@ void hand_grid(std::initializer_list<double> p, std::initializer_list<double> q,
     reset_geometry_records();
     set_mag(1);
     cmn_gr_input.GR_I_GALT_LOWLIM = 1.0e9;
-    testing::set_grid_axes(p, q, l);
+    test::set_grid_axes(p, q, l);
 }
 
 // One voxel at cell (1, 1, 1) under a cell that is no voxel.
 void one_voxel(int status_above_it) {
     hand_grid({1.05, 1.10}, {-0.1, 0.0, 0.1}, {10.0, 20.0});
-    testing::set_cells([&](int, int iq, int) { return iq == 1 ? active_cell : status_above_it; });
+    test::set_cells([&](int, int iq, int) { return iq == 1 ? active_cell : status_above_it; });
     create_voxel();
 }
 
@@ -136,7 +136,7 @@ TEST(CreateVoxel, BorderListsFollowTheSideAndTheFacingCell) {
     hand_grid({1.05, 1.10, 1.15, 1.20}, {-0.2, -0.1, 0.0, 0.1}, {10.0, 20.0});
     // Column ip = 2 holds the voxel 1 at iq = 2 between a cell above the shell
     // (iq = 1) and one below it (iq = 3); the cells at ip = 1 and 3 are above.
-    testing::set_cells([](int ip, int iq, int) {
+    test::set_cells([](int ip, int iq, int) {
         if (ip == 2 && iq == 2) return active_cell;
         return ip == 2 && iq == 3 ? below_shell : above_shell;
     });
@@ -154,7 +154,7 @@ TEST(CreateVoxel, TwoLongitudesGiveEveryVoxelTwoLFacesOfItsOwn) {
     hand_grid({1.05, 1.10, 1.15}, {-0.2, -0.1, 0.0, 0.1}, {9.995, 10.005});
     gr_grid.gr_2d = true;
     gr_grid.gr_reg = true;
-    testing::set_cells([](int ip, int iq, int) { return ip == 2 && iq == 3 ? below_shell : active_cell; });
+    test::set_cells([](int ip, int iq, int) { return ip == 2 && iq == 3 ? below_shell : active_cell; });
     create_voxel();
     const CmnGVoxel& x = cmn_g_voxel;
     const int n = x.g_v_dimension;
@@ -178,7 +178,7 @@ TEST(CreateVoxel, TwoLongitudesGiveEveryVoxelTwoLFacesOfItsOwn) {
 TEST(CreateVoxel, FullCircleOfTwoCellsSharesTwoLFaces) {
     hand_grid({1.05, 1.10}, {-0.1, 0.0, 0.1}, {10.0, 190.0, 370.0});
     gr_grid.gr_glb = true;
-    testing::set_cells([](int, int, int) { return active_cell; });
+    test::set_cells([](int, int, int) { return active_cell; });
     create_voxel();
     const CmnGVoxel& x = cmn_g_voxel;
     ASSERT_EQ(x.g_v_dimension, 4);
@@ -217,7 +217,7 @@ void ring_of_four(bool first_active, bool second_active, bool third_active, bool
     hand_grid({1.05, 1.10}, {-0.1, 0.1}, {0.0, 90.0, 180.0, 270.0, 360.0});
     gr_grid.gr_glb = true;
     const bool active[] = {first_active, second_active, third_active, last_active};
-    testing::set_cells([&](int, int, int il) { return active[il - 1] ? active_cell : below_shell; });
+    test::set_cells([&](int, int, int il) { return active[il - 1] ? active_cell : below_shell; });
     create_voxel();
 }
 
@@ -262,7 +262,7 @@ void polar_ring(int inactive_top_il) {
     hand_grid({1.05, 1.10, 1.15}, {-0.1, 0.1}, {0.0, 45.0, 90.0, 135.0, 180.0, 225.0, 270.0, 315.0, 360.0});
     gr_grid.gr_glb = true;
     gr_grid.gr_polar_flag = true;
-    testing::set_cells([&](int ip, int, int il) {
+    test::set_cells([&](int ip, int, int il) {
         return ip == 2 && il == inactive_top_il ? above_shell : active_cell;
     });
     create_voxel();
@@ -302,7 +302,7 @@ TEST(CreateVoxel, PolarSideWithoutAPartnerEntersNoList) {
 TEST(CreateVoxel, PolarCellOfATwoLongitudeGridFacesItself) {
     hand_grid({1.05, 1.10}, {-0.1, 0.1}, {9.995, 10.005});
     gr_grid.gr_polar_flag = true;
-    testing::set_cells([](int, int, int) { return active_cell; });
+    test::set_cells([](int, int, int) { return active_cell; });
     create_voxel();
     EXPECT_EQ(cmn_g_voxel.g_v_neighbor_ph(1), 1);
     EXPECT_EQ(pair_of(Axis::p, cmn_g_voxel.g_v_face_ph(1)), (Pair{1, 1}));
@@ -342,7 +342,7 @@ TEST_P(CapacityTest, OverflowNamesTheArray) {
     fill_axis(g.gr_p, ascending(c.np, 1.01, 0.01));
     fill_axis(g.gr_q, ascending(c.nq, -0.5, 1.0 / c.nq));
     fill_axis(g.gr_l, ascending(c.nl, 0.0, 1.0));
-    testing::set_cells([&](int ip, int iq, int il) { return c.active(ip, iq, il) ? active_cell : c.inactive(ip, iq, il); });
+    test::set_cells([&](int ip, int iq, int il) { return c.active(ip, iq, il) ? active_cell : c.inactive(ip, iq, il); });
     ASSERT_LE(cmn_g_voxel.g_v_dimension, max_voxel);
     const std::string report = "Subscript number [12] has value " + std::to_string(c.value) + " in array '" + c.array + "'";
     EXPECT_DEATH(create_voxel(), report);
@@ -501,7 +501,7 @@ void scattered_grid(std::initializer_list<double> l, bool full_circle, bool pola
     gr_grid.gr_glb = full_circle;
     gr_grid.gr_reg = !full_circle;
     gr_grid.gr_polar_flag = polar;
-    testing::set_cells(scattered);
+    test::set_cells(scattered);
     create_voxel();
 }
 
@@ -540,7 +540,7 @@ class ConfiguredGrid : public ::testing::TestWithParam<ConfiguredCase> {};
 
 TEST_P(ConfiguredGrid, ConnectivityInvariantsHold) {
     const ConfiguredCase& c = GetParam();
-    testing::build_geometry(testing::test_config(c.name), testing::BuildStep::voxels);
+    test::build_geometry(test::test_config(c.name), test::BuildStep::voxels);
     ASSERT_EQ(gr_grid.gr_glb, c.full_circle);
     ASSERT_EQ(gr_grid.gr_polar_flag, c.polar);
     ASSERT_EQ(d_dipole.d_mag_type, c.mag_type);

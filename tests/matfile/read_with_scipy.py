@@ -1,4 +1,4 @@
-"""Reads a snapshot file written by scipy_reader_test.cpp with scipy.io.loadmat
+"""Reads a snapshot file written by test_scipy_reader.cpp with scipy.io.loadmat
 and checks every variable's name, order, class, shape and values.
 
 Usage: read_with_scipy.py FILE; exit status 0 when everything agrees."""

@@ -18,7 +18,7 @@
 #include "support/geometry_setup.hpp"
 #include "support/test_support.hpp"
 
-namespace vorn::testing {
+namespace vorn::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -228,4 +228,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<UnreadNan>& info) { return info.param.name; });
 
 }  // namespace
-}  // namespace vorn::testing
+}  // namespace vorn::test

@@ -7,7 +7,7 @@
 
 #include "support/test_support.hpp"
 
-namespace vorn::testing {
+namespace vorn::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -33,4 +33,4 @@ TEST(ConfigLineEnd, ALineEndBetweenAnItemsNameAndItsEqualsSignIsABlank) {
 }
 
 }  // namespace
-}  // namespace vorn::testing
+}  // namespace vorn::test

@@ -10,7 +10,7 @@
 
 #include "support/test_support.hpp"
 
-namespace vorn::testing {
+namespace vorn::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -49,4 +49,4 @@ TEST(StandardDescriptors, ClosedInputAndErrorLeaveTheRunAsItIs) {
 }
 
 }  // namespace
-}  // namespace vorn::testing
+}  // namespace vorn::test

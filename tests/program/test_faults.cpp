@@ -15,7 +15,7 @@
 
 #include "support/test_support.hpp"
 
-namespace vorn::testing {
+namespace vorn::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -141,4 +141,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<TrappingCase>& info) { return info.param.name; });
 
 }  // namespace
-}  // namespace vorn::testing
+}  // namespace vorn::test

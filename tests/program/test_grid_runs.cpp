@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 constexpr double re = 6371200.0;
 
 std::string test_config(const std::string& name) {
-    return testing::read_file(fs::path(VORN_SOURCE_DIR) / "tests" / "configs" / (name + ".nml"));
+    return test::read_file(fs::path(VORN_SOURCE_DIR) / "tests" / "configs" / (name + ".nml"));
 }
 
 // The configuration with the value of each named item replaced (one item
@@ -39,13 +39,13 @@ std::string with_items(std::string text, const std::map<std::string, std::string
 
 struct FolderRun {
     fs::path dir;
-    testing::RunResult result;
+    test::RunResult result;
 };
 
 FolderRun run_in(const std::string& folder, const std::string& config) {
-    const fs::path dir = testing::scratch_dir("grid_runs_" + folder);
-    testing::write_file(dir / "master_nml", config);
-    return {dir, testing::run_program(dir)};
+    const fs::path dir = test::scratch_dir("grid_runs_" + folder);
+    test::write_file(dir / "master_nml", config);
+    return {dir, test::run_program(dir)};
 }
 
 // The values of the tagged lines whose tag and label start `prefix`, in order.
@@ -82,7 +82,7 @@ class GridRun : public ::testing::TestWithParam<CompleteRun> {};
 
 TEST_P(GridRun, PrintsTheStretchLinesAndReachesTheVoxelCount) {
     const CompleteRun& expected = GetParam();
-    const std::string config = expected.name == "example" ? testing::example_config() : test_config(expected.name);
+    const std::string config = expected.name == "example" ? test::example_config() : test_config(expected.name);
     const FolderRun run = run_in(expected.name, config);
     ASSERT_EQ(run.result.exit_status, 0) << run.result.err;
     EXPECT_TRUE(fs::exists(run.dir / "vorn_geometry.mat"));
@@ -149,12 +149,12 @@ INSTANTIATE_TEST_SUITE_P(
 // exit status 1, the message lines alone on standard output, and an older
 // snapshot in the folder left as it was.
 std::string stopped_run(const std::string& folder, const std::map<std::string, std::string>& items) {
-    const fs::path dir = testing::scratch_dir("grid_stops_" + folder);
-    testing::write_file(dir / "master_nml", with_items(testing::example_config(), items));
-    testing::write_file(dir / "vorn_geometry.mat", "older snapshot");
-    const testing::RunResult run = testing::run_program(dir);
+    const fs::path dir = test::scratch_dir("grid_stops_" + folder);
+    test::write_file(dir / "master_nml", with_items(test::example_config(), items));
+    test::write_file(dir / "vorn_geometry.mat", "older snapshot");
+    const test::RunResult run = test::run_program(dir);
     EXPECT_EQ(run.exit_status, 1) << run.err;
-    EXPECT_TRUE(testing::read_file(dir / "vorn_geometry.mat") == "older snapshot");
+    EXPECT_TRUE(test::read_file(dir / "vorn_geometry.mat") == "older snapshot");
     return run.out;
 }
 

@@ -8,7 +8,7 @@
 
 #include "support/test_support.hpp"
 
-namespace vorn::testing {
+namespace vorn::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -34,4 +34,4 @@ TEST(Install, InstalledProgramRunsFromThePrefixBin) {
 }
 
 }  // namespace
-}  // namespace vorn::testing
+}  // namespace vorn::test

@@ -13,7 +13,7 @@
 #include "support/geometry_setup.hpp"
 #include "support/test_support.hpp"
 
-namespace vorn::testing {
+namespace vorn::test {
 namespace {
 
 std::uint64_t fnv1a_64(std::string_view bytes) {
@@ -66,4 +66,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<RecordedOutputs>& info) { return std::string(info.param.name); });
 
 }  // namespace
-}  // namespace vorn::testing
+}  // namespace vorn::test

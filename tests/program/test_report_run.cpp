@@ -15,8 +15,8 @@
 namespace vorn {
 namespace {
 
-using testing::report_tag;
-using testing::split_lines;
+using test::report_tag;
+using test::split_lines;
 
 std::string right_justified(long value, std::size_t width) {
     std::string digits = std::to_string(value);
@@ -116,7 +116,7 @@ private:
 
 // The shipped example with the full report switched on.
 std::string full_report_config() {
-    std::string config = testing::example_config();
+    std::string config = test::example_config();
     const std::regex flag("(IO_GEOMETRY_FLAG\\s*=\\s*)[-+]?[0-9]+", std::regex::icase);
     // "$01" is the item and its "=", then the value 1.
     if (std::regex_search(config, flag)) return std::regex_replace(config, flag, "$011");
@@ -125,9 +125,9 @@ std::string full_report_config() {
 }
 
 TEST(ReportRun, ExampleReportStructure) {
-    const auto dir = testing::scratch_dir("ExampleReportStructure");
-    testing::write_file(dir / "master_nml", full_report_config());
-    const testing::RunResult run = testing::run_program(dir);
+    const auto dir = test::scratch_dir("ExampleReportStructure");
+    test::write_file(dir / "master_nml", full_report_config());
+    const test::RunResult run = test::run_program(dir);
     ASSERT_EQ(run.exit_status, 0) << run.err;
 
     ReportReader report(run.out);

@@ -15,11 +15,11 @@
 namespace {
 
 namespace fs = std::filesystem;
-using vorn::testing::read_file;
-using vorn::testing::RunResult;
-using vorn::testing::run_program;
-using vorn::testing::scratch_dir;
-using vorn::testing::write_file;
+using vorn::test::read_file;
+using vorn::test::RunResult;
+using vorn::test::run_program;
+using vorn::test::scratch_dir;
+using vorn::test::write_file;
 
 // Standard error of an abnormal end with its free parts replaced: the banner
 // line by "<banner>", the source line of the location by "<l>".  Whatever the
@@ -139,7 +139,7 @@ std::string group_text(const std::string& config, std::string_view group) {
 
 TEST(RunOrder, AnOrderlyEndWritesTheThreeLineNoteAndExitsWithZero) {
     fs::path dir = scratch_dir("run_orderly_end");
-    write_file(dir / "master_nml", vorn::testing::example_config());
+    write_file(dir / "master_nml", vorn::test::example_config());
     RunResult run = run_program(dir);
     EXPECT_EQ(run.exit_status, 0);
     EXPECT_EQ(run.signal, 0);
@@ -161,7 +161,7 @@ TEST(RunOrder, AnOrderlyEndWritesTheThreeLineNoteAndExitsWithZero) {
 }
 
 TEST(RunOrder, GroupsInReverseOrderAreReadTheSame) {
-    const std::string config = vorn::testing::example_config();
+    const std::string config = vorn::test::example_config();
     fs::path in_order = scratch_dir("run_groups_in_order");
     fs::path reversed = scratch_dir("run_groups_reversed");
     write_file(in_order / "master_nml", config);
@@ -181,7 +181,7 @@ TEST(RunOrder, GroupsInReverseOrderAreReadTheSame) {
 
 TEST(RunOrder, AnExistingMasterErrorKeepsItsTextWhenTheRunWritesNothingThere) {
     fs::path dir = scratch_dir("run_keeps_master_error");
-    write_file(dir / "master_nml", vorn::testing::example_config());
+    write_file(dir / "master_nml", vorn::test::example_config());
     const std::string old_text = "error lines of an earlier run\nthat must stay\n";
     write_file(dir / "master_error", old_text);
     RunResult run = run_program(dir);

@@ -20,7 +20,7 @@
 #include "support/geometry_setup.hpp"
 #include "support/test_support.hpp"
 
-namespace vorn::testing {
+namespace vorn::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -210,4 +210,4 @@ TEST(SnapshotReplace, AnOlderSnapshotThatMayNotBeWrittenIsAFailureWithAFewErrorL
 }
 
 }  // namespace
-}  // namespace vorn::testing
+}  // namespace vorn::test

@@ -18,7 +18,7 @@
 #include "support/geometry_setup.hpp"
 #include "support/test_support.hpp"
 
-namespace vorn::testing {
+namespace vorn::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -206,4 +206,4 @@ TEST_F(SnapshotFile, FatalConfigurationStopLeavesAnExistingFileUntouched) {
 }
 
 }  // namespace
-}  // namespace vorn::testing
+}  // namespace vorn::test

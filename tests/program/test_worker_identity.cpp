@@ -12,7 +12,7 @@
 #include "support/geometry_setup.hpp"
 #include "support/test_support.hpp"
 
-namespace vorn::testing {
+namespace vorn::test {
 namespace {
 
 struct Outputs {
@@ -56,4 +56,4 @@ INSTANTIATE_TEST_SUITE_P(Configs, WorkerIdentity,
                                            "single_longitude_geographic"));
 
 }  // namespace
-}  // namespace vorn::testing
+}  // namespace vorn::test

@@ -30,8 +30,8 @@
 namespace vorn {
 namespace {
 
-using testing::report_tag;
-using testing::split_lines;
+using test::report_tag;
+using test::split_lines;
 
 constexpr double re = 6371200.0;
 
@@ -45,7 +45,7 @@ struct ChildResult {
 template <class Body>
 ChildResult run_isolated(Body body) {
     namespace fs = std::filesystem;
-    const fs::path dir = testing::scratch_dir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    const fs::path dir = test::scratch_dir(::testing::UnitTest::GetInstance()->current_test_info()->name());
     const fs::path out = dir / "stdout";
     const fs::path err = dir / "stderr";
     std::fflush(stdout);
@@ -67,8 +67,8 @@ ChildResult run_isolated(Body body) {
     ChildResult result;
     if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-    result.out = testing::read_file(out);
-    result.err = testing::read_file(err);
+    result.out = test::read_file(out);
+    result.err = test::read_file(err);
     fs::remove_all(dir);
     return result;
 }
@@ -651,7 +651,7 @@ TEST_F(Report, SixDigitNumbersInFiveDigitFields) {
 // voxel's longitude on the (p, q) of its bounding faces, and each table lists
 // every voxel once, at its own cell.
 TEST(BuiltGridReport, CornersAndTablesFollowTheRecords) {
-    testing::build_geometry(testing::test_config("polar_dipole"), testing::BuildStep::voxels);
+    test::build_geometry(test::test_config("polar_dipole"), test::BuildStep::voxels);
     cmn_io_flags.IO_GEOMETRY_FLAG = 1;
     const CmnGVoxel& v = cmn_g_voxel;
     const int voxels = v.g_v_dimension;
@@ -667,7 +667,7 @@ TEST(BuiltGridReport, CornersAndTablesFollowTheRecords) {
         // Near the pole p and the longitude are ill-conditioned in the printed
         // coordinates: compare positions instead, with the dipole root as oracle.
         for (int k = 0; k < 4; ++k) {
-            const testing::CornerFaces faces = testing::round_corner_faces(i, k + 1);
+            const test::CornerFaces faces = test::round_corner_faces(i, k + 1);
             const double p = cmn_g_face_p.m_p(faces.p_face);
             const double q = cmn_g_face_q.m_q(faces.q_face);
             double r = 0.0, lat = 0.0;

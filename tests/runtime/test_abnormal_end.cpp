@@ -11,7 +11,7 @@
 #include "runtime/program_end.hpp"
 #include "support/child_run.hpp"
 
-namespace vorn::testing {
+namespace vorn::test {
 namespace {
 
 const SourceLocation statement = SourceLocation::current();
@@ -78,4 +78,4 @@ TEST(AbnormalEnd, WithoutAnObserverTheRunAborts) {
 }
 
 }  // namespace
-}  // namespace vorn::testing
+}  // namespace vorn::test

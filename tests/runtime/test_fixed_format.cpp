@@ -34,7 +34,7 @@ std::string i_field(std::int32_t v, int width, int min_digits = 0) {
     return out;
 }
 
-using testing::written;
+using test::written;
 
 TEST(EField, ExamplesForE15_8) {
     EXPECT_EQ(e_field(12.345678), " 0.12345678E+02");

@@ -23,7 +23,7 @@ std::string field(double v) {
     return std::string(out, free_format_real(v, out));
 }
 
-using testing::written;
+using test::written;
 
 TEST(FreeFormatReal, FieldsOfTheTable) {
     EXPECT_EQ(field(1.5), "    1.5000000000000");

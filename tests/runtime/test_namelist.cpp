@@ -63,11 +63,11 @@ class NamelistTest : public ::testing::Test {
 protected:
     void SetUp() override {
         sample = {};
-        dir_ = vorn::testing::scratch_dir(std::string("namelist_") +
+        dir_ = vorn::test::scratch_dir(std::string("namelist_") +
                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
     }
 
-    void write_config(std::string_view text) { vorn::testing::write_file(dir_ / "master_nml", text); }
+    void write_config(std::string_view text) { vorn::test::write_file(dir_ / "master_nml", text); }
 
     // Reads `group` of the file written last, with the READ statement below.
     void read_config(std::string_view group = "NML_TEST") {
@@ -87,7 +87,7 @@ protected:
     // The report of a read that must fail, from the line after the banner on.
     // The read runs in a child process; what it left in the sample comes back.
     std::string failure(std::string_view text, std::string_view group = "NML_TEST") {
-        const vorn::testing::ChildRun run = vorn::testing::run_in_child(
+        const vorn::test::ChildRun run = vorn::test::run_in_child(
             [&] { read(text, group); },
             [] { return std::string(reinterpret_cast<const char*>(&sample), sizeof sample); });
         EXPECT_TRUE(run.ended_abnormally) << "the read of\n" << text << "\nsucceeded";

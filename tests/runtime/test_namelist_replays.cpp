@@ -44,7 +44,7 @@ class CorpusReplay : public ::testing::Test {
 protected:
     void SetUp() override {
         // A folder of each test's own: ctest runs the tests side by side.
-        dir_ = vorn::testing::scratch_dir(std::string("namelist_replays_") +
+        dir_ = vorn::test::scratch_dir(std::string("namelist_replays_") +
                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
         home_ = fs::current_path();
     }

@@ -26,7 +26,7 @@
 #include "support/geometry_setup.hpp"
 #include "support/test_support.hpp"
 
-namespace vorn::testing {
+namespace vorn::test {
 
 inline constexpr std::size_t geometry_variables = 142;
 
@@ -291,4 +291,4 @@ inline std::string snapshot_config(std::string_view name) {
                      (std::string(name) + ".nml"));
 }
 
-}  // namespace vorn::testing
+}  // namespace vorn::test

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vorn::testing {
+namespace vorn::test {
 
 struct MatRecord {
     std::int32_t type = 0;
@@ -105,4 +105,4 @@ inline MatFileWalk walk_mat_file(std::string bytes) {
     return walk;
 }
 
-}  // namespace vorn::testing
+}  // namespace vorn::test

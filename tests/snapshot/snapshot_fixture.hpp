@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "matfile/snapshot_file_fixture.hpp"
+#include "support/snapshot_file_fixture.hpp"
 #include "runtime/units.hpp"
 #include "snapshot/mat_file_walk.hpp"
 #include "snapshot/model_state.hpp"
@@ -16,7 +16,7 @@
 #include "support/geometry_setup.hpp"
 #include "support/test_support.hpp"
 
-namespace vorn::testing {
+namespace vorn::test {
 
 class SnapshotTest : public SnapshotFileTest {
 protected:
@@ -45,4 +45,4 @@ protected:
     MatFileWalk walk(const std::string& file_name) const { return walk_mat_file(read_file(dir_ / file_name)); }
 };
 
-}  // namespace vorn::testing
+}  // namespace vorn::test

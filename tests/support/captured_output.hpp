@@ -7,7 +7,7 @@
 
 #include "runtime/units.hpp"
 
-namespace vorn::testing {
+namespace vorn::test {
 
 // Runs `write` and returns what it put on unit 6; the unit's buffer is flushed
 // before and after so that only those characters are captured.
@@ -20,4 +20,4 @@ std::string written(Statements write) {
     return ::testing::internal::GetCapturedStdout();
 }
 
-}  // namespace vorn::testing
+}  // namespace vorn::test

@@ -16,7 +16,7 @@
 #include "runtime/abnormal_end.hpp"
 #include "runtime/units.hpp"
 
-namespace vorn::testing {
+namespace vorn::test {
 
 struct ChildRun {
     bool ended_abnormally = false;  // the run's abnormal end was reached
@@ -93,4 +93,4 @@ inline ChildRun run_in_child(const std::function<void()>& work,
     return run;
 }
 
-}  // namespace vorn::testing
+}  // namespace vorn::test

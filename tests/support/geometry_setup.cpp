@@ -13,7 +13,7 @@
 #include "runtime/units.hpp"
 #include "support/test_support.hpp"
 
-namespace vorn::testing {
+namespace vorn::test {
 
 namespace {
 
@@ -76,4 +76,4 @@ void build_geometry(std::string_view config, BuildStep last) {
     fs::current_path(home);
 }
 
-}  // namespace vorn::testing
+}  // namespace vorn::test

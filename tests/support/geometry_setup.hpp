@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace vorn::testing {
+namespace vorn::test {
 
 // Hand-made axes: gr_np, gr_p, gr_nq, gr_q, gr_nl, gr_l from the lists (p in
 // Earth radii, q, longitudes in degrees); the four flags are left as they are.
@@ -49,4 +49,4 @@ std::string test_config(std::string_view name);
 // builder's lines and any warning go to unit 6 as in the program.
 void build_geometry(std::string_view config, BuildStep last);
 
-}  // namespace vorn::testing
+}  // namespace vorn::test

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstring>
 
-namespace vorn::testing {
+namespace vorn::test {
 
 // Fills every record that each_record hands its visitor with a pattern, runs
 // reset, and expects every byte of them zero again.
@@ -23,4 +23,4 @@ void expect_reset_zeroes_all(EachRecord each_record, void (*reset)()) {
     });
 }
 
-}  // namespace vorn::testing
+}  // namespace vorn::test

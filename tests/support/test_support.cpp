@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <sys/wait.h>
 
-namespace vorn::testing {
+namespace vorn::test {
 
 namespace fs = std::filesystem;
 
@@ -72,4 +72,4 @@ RunResult run_command(const fs::path& dir, const std::string& command) {
 
 RunResult run_program(const fs::path& dir) { return run_command(dir, std::string("'") + VORN_PROGRAM + "'"); }
 
-}  // namespace vorn::testing
+}  // namespace vorn::test

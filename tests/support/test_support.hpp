@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vorn::testing {
+namespace vorn::test {
 
 struct RunResult {
     int exit_status = -1;  // exit status when the process exited
@@ -36,4 +36,4 @@ std::string report_tag(int section);
 // Runs a shell command in `dir`; returns its exit status and output.
 RunResult run_command(const std::filesystem::path& dir, const std::string& command);
 
-}  // namespace vorn::testing
+}  // namespace vorn::test

@@ -7,9 +7,9 @@
 
 #include "runtime/checked_array.hpp"
 
-#include "matfile/snapshot_file_fixture.hpp"
+#include "support/snapshot_file_fixture.hpp"
 
-namespace vorn::testing {
+namespace vorn::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -226,4 +226,4 @@ TEST_F(ByteOutput, AbnormalEndWritesTheBlockWithoutReporting) {
 }
 
 }  // namespace
-}  // namespace vorn::testing
+}  // namespace vorn::test

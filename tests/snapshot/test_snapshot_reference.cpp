@@ -22,7 +22,7 @@
 #include "support/geometry_setup.hpp"
 #include "support/test_support.hpp"
 
-namespace vorn::testing {
+namespace vorn::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -360,4 +360,4 @@ INSTANTIATE_TEST_SUITE_P(Configs, SnapshotReferenceOfGrid, ::testing::ValuesIn(r
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 }  // namespace
-}  // namespace vorn::testing
+}  // namespace vorn::test

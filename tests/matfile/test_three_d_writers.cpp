@@ -2,9 +2,9 @@
 // companion name's capacity, the extents checks and the element error texts.
 #include <vector>
 
-#include "matfile/snapshot_file_fixture.hpp"
+#include "support/snapshot_file_fixture.hpp"
 
-namespace vorn::testing {
+namespace vorn::test {
 namespace {
 
 using ThreeDimensionalWriters = SnapshotFileTest;
@@ -172,4 +172,4 @@ TEST_F(ThreeDimensionalWriters, SavehdUsesTheDigitsUnchanged) {
 }
 
 }  // namespace
-}  // namespace vorn::testing
+}  // namespace vorn::test

@@ -3,9 +3,9 @@
 #include <limits>
 #include <vector>
 
-#include "matfile/snapshot_file_fixture.hpp"
+#include "support/snapshot_file_fixture.hpp"
 
-namespace vorn::testing {
+namespace vorn::test {
 namespace {
 
 using ThirdPartyReader = SnapshotFileTest;
@@ -66,4 +66,4 @@ TEST_F(ThirdPartyReader, ScipyReadsEveryElementKind) {
 }
 
 }  // namespace
-}  // namespace vorn::testing
+}  // namespace vorn::test

@@ -8,7 +8,7 @@
 
 #include "snapshot/snapshot_fixture.hpp"
 
-namespace vorn::testing {
+namespace vorn::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -219,4 +219,4 @@ TEST_F(SnapShot, DirectoryOfThatNameIsAnAbnormalEndAtTheOpening) {
 }
 
 }  // namespace
-}  // namespace vorn::testing
+}  // namespace vorn::test

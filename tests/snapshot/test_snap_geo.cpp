@@ -12,7 +12,7 @@
 #include "snapshot/snap_geo.hpp"
 #include "snapshot/snapshot_fixture.hpp"
 
-namespace vorn::testing {
+namespace vorn::test {
 namespace {
 
 class GeometrySection : public SnapshotTest {
@@ -131,4 +131,4 @@ TEST_P(BuiltGeometrySection, NeighboursAcrossALongitudeFaceShareTheirCorners) {
 INSTANTIATE_TEST_SUITE_P(Configs, BuiltGeometrySection, ::testing::Values("full_circle", "regional_eccentric", "polar"));
 
 }  // namespace
-}  // namespace vorn::testing
+}  // namespace vorn::test

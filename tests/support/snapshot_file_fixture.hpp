@@ -20,7 +20,7 @@
 #include "support/child_run.hpp"
 #include "support/test_support.hpp"
 
-namespace vorn::testing {
+namespace vorn::test {
 
 // Bytes from a text of hexadecimal pairs, blanks and commas ignored.
 inline std::string hex(std::string_view pairs) {
@@ -126,4 +126,4 @@ inline std::string abnormal_end_report(const std::function<void()>& action) {
     return run.report;
 }
 
-}  // namespace vorn::testing
+}  // namespace vorn::test

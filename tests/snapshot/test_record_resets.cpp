@@ -6,7 +6,7 @@
 #include "snapshot/snapshot.hpp"
 #include "support/record_bytes.hpp"
 
-namespace vorn::testing {
+namespace vorn::test {
 namespace {
 
 template <class Visit>
@@ -44,4 +44,4 @@ TEST(RecordResets, SnapShotResetZeroesTheRecord) {
 }
 
 }  // namespace
-}  // namespace vorn::testing
+}  // namespace vorn::test

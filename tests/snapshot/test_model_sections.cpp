@@ -13,7 +13,7 @@
 #include "snapshot/model_sections.hpp"
 #include "snapshot/snapshot_fixture.hpp"
 
-namespace vorn::testing {
+namespace vorn::test {
 namespace {
 
 constexpr std::int32_t f64 = 0;
@@ -484,4 +484,4 @@ TEST_F(ModelSections, CountBeyondItsArrayEndsTheRunNamingTheArray) {
 }
 
 }  // namespace
-}  // namespace vorn::testing
+}  // namespace vorn::test

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <limits>
 
-#include "matfile/snapshot_file_fixture.hpp"
+#include "support/snapshot_file_fixture.hpp"
 
-namespace vorn::testing {
+namespace vorn::test {
 namespace {
 
 using MatrixWriters = SnapshotFileTest;
@@ -189,4 +189,4 @@ TEST_F(MatrixWriters, ClosedUnitRefusesEveryByte) {
 }
 
 }  // namespace
-}  // namespace vorn::testing
+}  // namespace vorn::test
