@@ -16,10 +16,6 @@ namespace vorn {
 
 namespace {
 
-constexpr std::int32_t status_below = -1;  // every tested corner at or below the lower boundary
-constexpr std::int32_t status_above = -2;  // no corner inside, one above the cut-off
-constexpr std::int32_t status_inside = 0;  // a corner inside: the cell's voxel number is still to come
-
 // The magnetic radius and latitude of every grid node (p, q), which do not
 // depend on the longitude, and its geographic radius at the longitudes of a
 // block of cells.  Neighbouring cells share their corners, so each node is
@@ -54,7 +50,7 @@ void classify_cells(std::int32_t il, int slot, double lower_r, double hi_r) {
                 if (corner > hi_r) above = above + 1;
                 if (corner > lower_r && corner <= hi_r) inside = inside + 1;
             }
-            g.gr_stat(ip, iq, il) = inside > 0 ? status_inside : above > 0 ? status_above : status_below;
+            g.gr_stat(ip, iq, il) = inside > 0 ? unnumbered_voxel : above > 0 ? above_shell : below_shell;
         }
     }
 }
@@ -66,7 +62,7 @@ void number_voxels(std::int32_t il_first, std::int32_t il_last) {
     for (std::int32_t il = il_first; il <= il_last; ++il) {
         for (std::int32_t ip = 1; ip <= g.gr_np - 1; ++ip) {
             for (std::int32_t iq = 1; iq <= g.gr_nq - 1; ++iq) {
-                if (g.gr_stat(ip, iq, il) != status_inside) continue;
+                if (g.gr_stat(ip, iq, il) != unnumbered_voxel) continue;
                 n_voxel = n_voxel + 1;
                 g.gr_stat(ip, iq, il) = n_voxel;
                 if (n_voxel > max_voxel) fatal_stop({{"Too many voxels required."}});

@@ -20,7 +20,6 @@ namespace vorn {
 namespace {
 
 using testing::active_cell;
-using testing::below_shell;
 
 constexpr double re = 6371200.0;
 constexpr double deg = 0.017453292519943295;

@@ -16,9 +16,7 @@
 namespace vorn {
 namespace {
 
-using testing::above_shell;
 using testing::active_cell;
-using testing::below_shell;
 
 constexpr int none = null_voxel;
 
