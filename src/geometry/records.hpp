@@ -211,15 +211,15 @@ struct FaceRecord {
 // The members of a face record that belong to group G, handed to visit with
 // the group as a compile-time tag.
 template <FaceGroup G, class Visit, class... Members>
-void visit_group(Visit& visit, Members&... members) {
+constexpr void visit_group(Visit& visit, Members&... members) {
     (visit(std::integral_constant<FaceGroup, G>{}, members), ...);
 }
 
 // The member list of the face records: every member array with its group, in
 // the order of the record.  A new face quantity is a member above and its
-// name here.
+// name here (records.cpp does not build until it is).
 template <class Face, class Visit>
-void for_each_face_member(Face& f, Visit&& visit) {
+constexpr void for_each_face_member(Face& f, Visit&& visit) {
     using G = FaceGroup;
     visit_group<G::geographic_position>(visit, f.g_radius, f.g_latitude, f.g_longitude, f.g_x, f.g_y, f.g_z);
     visit_group<G::magnetic_position>(visit, f.m_radius, f.m_latitude, f.m_longitude, f.m_x, f.m_y, f.m_z);
