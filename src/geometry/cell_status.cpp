@@ -19,9 +19,9 @@ namespace {
 // The magnetic radius and latitude of every grid node (p, q), which do not
 // depend on the longitude, and its geographic radius at the longitudes of a
 // block of cells.  Neighbouring cells share their corners, so each node is
-// converted once per longitude, and pq2polar runs once per run: on the first
-// longitude, node by node as the radii are found, so a trap still stops the
-// run at the same node.
+// converted once per longitude, and its (p, q) to (r, lat) once per run: on
+// the first longitude, node by node as the radii are found, so a trap still
+// stops the run at the same node.
 constexpr int longitudes_per_block = 16;
 Array2<double, max_grid_p, max_grid_q, "NODE_MRAD"> node_mrad;
 Array2<double, max_grid_p, max_grid_q, "NODE_MLAT"> node_mlat;
@@ -31,7 +31,11 @@ void find_node_radii(double mlon, bool first_longitude, int slot) {
     const GrGrid& g = gr_grid;
     for (std::int32_t ip = 1; ip <= g.gr_np; ++ip) {
         for (std::int32_t iq = 1; iq <= g.gr_nq; ++iq) {
-            if (first_longitude) pq2polar(&g.gr_p(ip), &g.gr_q(iq), &node_mrad(ip, iq), &node_mlat(ip, iq), 1);
+            if (first_longitude) {
+                const PolarPoint node = pq2polar_point({g.gr_p(ip), g.gr_q(iq)});
+                node_mrad(ip, iq) = node.radius;
+                node_mlat(ip, iq) = node.latitude;
+            }
             node_grad(ip, iq, slot) = geographic_radius(node_mrad(ip, iq), node_mlat(ip, iq), mlon);
         }
     }
@@ -74,8 +78,8 @@ void number_voxels(std::int32_t il_first, std::int32_t il_last) {
 }  // namespace
 
 // The longitudes go in blocks: the radii and the cells of each longitude of a
-// block on all cores (the first longitude's radii alone, while pq2polar fills
-// the node table), then the voxel numbers in order.  Finding the radii of a
+// block on all cores (the first longitude's radii alone, while the node table
+// fills), then the voxel numbers in order.  Finding the radii of a
 // whole block before its voxels are numbered changes no end of the run: a
 // node's conversion traps at one longitude only when it traps at all of them
 // (a radius of zero), so at the first.
