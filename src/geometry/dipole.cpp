@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstddef>
 #include <span>
+#include <utility>
 
 #include "geometry/constants.hpp"
 
@@ -21,6 +22,24 @@ struct LocalComponents {
     LocalComponents(const VectorSet& set, std::int32_t n)
         : radial(set.radial.first(n)), northward(set.northward.first(n)), eastward(set.eastward.first(n)) {}
 };
+
+// Normals that lie in the magnetic meridian: components(k, cos lat, sin lat)
+// gives the radial and northward components at point k.
+template <class Components>
+void set_meridian_normals(const PolarSet& at, const VectorSet& normal, std::int32_t n,
+                          const Components& components) {
+    const std::span<double> mlat = at.latitude.first(n);
+    const LocalComponents nml(normal, n);
+    for (std::size_t k = 0; k < mlat.size(); ++k) {
+        const double lambda = mlat[k] * deg_to_rad;
+        const double cos_lat = std::cos(lambda);
+        const double sin_lat = std::sin(lambda);
+        const auto [radial, northward] = components(k, cos_lat, sin_lat);
+        nml.radial[k] = radial;
+        nml.northward[k] = northward;
+        nml.eastward[k] = 0.0;
+    }
+}
 
 }  // namespace
 
@@ -96,37 +115,25 @@ void normal_l(const VectorSet& normal, std::int32_t n) {
     }
 }
 
-// The gradients of p and q, scaled by their scale factors.
+// The gradients of p and q, scaled by their scale factors: their radial and
+// northward components from the cosine and the sine of the latitude (and the
+// radius for q); they have no eastward one.
 void normal_p(const PolarSet& at, const VectorSet& normal, std::int32_t n) {
     const double re = earth_radius;
-    const std::span<double> mlat = at.latitude.first(n);
-    const LocalComponents nml(normal, n);
-    for (std::size_t k = 0; k < mlat.size(); ++k) {
-        const double lambda = mlat[k] * deg_to_rad;
-        const double cos_lat = std::cos(lambda);
-        const double sin_lat = std::sin(lambda);
+    set_meridian_normals(at, normal, n, [&](std::size_t, double cos_lat, double sin_lat) {
         const double h = (cube(cos_lat) * re) / dipole_factor(sin_lat);
-        nml.radial[k] = (1.0 / ((cos_lat * cos_lat) * re)) * h;
-        nml.northward[k] = ((sin_lat * 2.0) / (cube(cos_lat) * re)) * h;
-        nml.eastward[k] = 0.0;
-    }
+        return std::pair{(1.0 / ((cos_lat * cos_lat) * re)) * h, ((sin_lat * 2.0) / (cube(cos_lat) * re)) * h};
+    });
 }
 
 void normal_q(const PolarSet& at, const VectorSet& normal, std::int32_t n) {
     const double re2 = earth_radius * earth_radius;
     const std::span<double> rad = at.radius.first(n);
-    const std::span<double> mlat = at.latitude.first(n);
-    const LocalComponents nml(normal, n);
-    for (std::size_t k = 0; k < mlat.size(); ++k) {
-        const double lambda = mlat[k] * deg_to_rad;
-        const double cos_lat = std::cos(lambda);
-        const double sin_lat = std::sin(lambda);
+    set_meridian_normals(at, normal, n, [&](std::size_t k, double cos_lat, double sin_lat) {
         const double r3 = cube(rad[k]);
         const double h = r3 / (re2 * dipole_factor(sin_lat));
-        nml.radial[k] = -(((re2 * 2.0) * sin_lat) / r3) * h;
-        nml.northward[k] = ((re2 * cos_lat) / r3) * h;
-        nml.eastward[k] = 0.0;
-    }
+        return std::pair{-(((re2 * 2.0) * sin_lat) / r3) * h, ((re2 * cos_lat) / r3) * h};
+    });
 }
 
 }  // namespace vorn
