@@ -50,7 +50,7 @@ void BM_pq2polar(benchmark::State& state) {
     spread(a.mx, 1.01, 4.0);    // p
     spread(a.my, -0.99, 0.99);  // q
     for (auto _ : state) {
-        pq2polar(a.mx, a.my, a.mrad, a.mlat, points);
+        pq2polar({{a.mx, "P"}, {a.my, "Q"}}, {{a.mrad, "MRAD"}, {a.mlat, "MLAT"}}, points);
         benchmark::ClobberMemory();
     }
     report_per_point(state);

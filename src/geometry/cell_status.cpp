@@ -16,16 +16,12 @@ namespace vorn {
 
 namespace {
 
-constexpr std::int32_t status_below = -1;  // every tested corner at or below the lower boundary
-constexpr std::int32_t status_above = -2;  // no corner inside, one above the cut-off
-constexpr std::int32_t status_inside = 0;  // a corner inside: the cell's voxel number is still to come
-
 // The magnetic radius and latitude of every grid node (p, q), which do not
 // depend on the longitude, and its geographic radius at the longitudes of a
 // block of cells.  Neighbouring cells share their corners, so each node is
-// converted once per longitude, and pq2polar runs once per run: on the first
-// longitude, node by node as the radii are found, so a trap still stops the
-// run at the same node.
+// converted once per longitude, and its (p, q) to (r, lat) once per run: on
+// the first longitude, node by node as the radii are found, so a trap still
+// stops the run at the same node.
 constexpr int longitudes_per_block = 16;
 Array2<double, max_grid_p, max_grid_q, "NODE_MRAD"> node_mrad;
 Array2<double, max_grid_p, max_grid_q, "NODE_MLAT"> node_mlat;
@@ -35,7 +31,11 @@ void find_node_radii(double mlon, bool first_longitude, int slot) {
     const GrGrid& g = gr_grid;
     for (std::int32_t ip = 1; ip <= g.gr_np; ++ip) {
         for (std::int32_t iq = 1; iq <= g.gr_nq; ++iq) {
-            if (first_longitude) pq2polar(&g.gr_p(ip), &g.gr_q(iq), &node_mrad(ip, iq), &node_mlat(ip, iq), 1);
+            if (first_longitude) {
+                const PolarPoint node = pq2polar_point({g.gr_p(ip), g.gr_q(iq)});
+                node_mrad(ip, iq) = node.radius;
+                node_mlat(ip, iq) = node.latitude;
+            }
             node_grad(ip, iq, slot) = geographic_radius(node_mrad(ip, iq), node_mlat(ip, iq), mlon);
         }
     }
@@ -54,7 +54,7 @@ void classify_cells(std::int32_t il, int slot, double lower_r, double hi_r) {
                 if (corner > hi_r) above = above + 1;
                 if (corner > lower_r && corner <= hi_r) inside = inside + 1;
             }
-            g.gr_stat(ip, iq, il) = inside > 0 ? status_inside : above > 0 ? status_above : status_below;
+            g.gr_stat(ip, iq, il) = inside > 0 ? unnumbered_voxel : above > 0 ? above_shell : below_shell;
         }
     }
 }
@@ -66,7 +66,7 @@ void number_voxels(std::int32_t il_first, std::int32_t il_last) {
     for (std::int32_t il = il_first; il <= il_last; ++il) {
         for (std::int32_t ip = 1; ip <= g.gr_np - 1; ++ip) {
             for (std::int32_t iq = 1; iq <= g.gr_nq - 1; ++iq) {
-                if (g.gr_stat(ip, iq, il) != status_inside) continue;
+                if (g.gr_stat(ip, iq, il) != unnumbered_voxel) continue;
                 n_voxel = n_voxel + 1;
                 g.gr_stat(ip, iq, il) = n_voxel;
                 if (n_voxel > max_voxel) fatal_stop({{"Too many voxels required."}});
@@ -78,8 +78,8 @@ void number_voxels(std::int32_t il_first, std::int32_t il_last) {
 }  // namespace
 
 // The longitudes go in blocks: the radii and the cells of each longitude of a
-// block on all cores (the first longitude's radii alone, while pq2polar fills
-// the node table), then the voxel numbers in order.  Finding the radii of a
+// block on all cores (the first longitude's radii alone, while the node table
+// fills), then the voxel numbers in order.  Finding the radii of a
 // whole block before its voxels are numbered changes no end of the run: a
 // node's conversion traps at one longitude only when it traps at all of them
 // (a radius of zero), so at the first.

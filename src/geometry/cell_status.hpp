@@ -11,10 +11,11 @@
 namespace vorn {
 
 // Classifies every cell in gr_stat: a cell with a corner inside the shell
-// gets the next voxel number (1, 2, ... in visiting order), any other cell -2
-// when a corner lies above the cut-off and -1 otherwise; g_v_dimension ends as
-// the voxel count.  More than max_voxel voxels writes "Too many voxels
-// required." on unit 6 and ends the run through fatal_stop().
+// gets the next voxel number (1, 2, ... in visiting order), any other cell
+// above_shell when a corner lies above the cut-off and below_shell otherwise
+// (records.hpp); g_v_dimension ends as the voxel count.  More than max_voxel
+// voxels writes "Too many voxels required." on unit 6 and ends the run
+// through fatal_stop().
 void set_status();
 
 }  // namespace vorn

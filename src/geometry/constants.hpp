@@ -32,7 +32,7 @@ inline constexpr int max_knots = 100;              // stretching knots and namel
 
 // Degrees and radians.  Two forms stand in the formulas and can differ in the
 // last bit: (x * pi) / 180.0 and (x * 180.0) / pi for the latitudes of
-// polar2pq, pq2polar and pql_scale, x * deg_to_rad and x * rad_to_deg
+// polar2pq_point, pq2polar_point and pql_scale, x * deg_to_rad and x * rad_to_deg
 // everywhere else (scale_l of pql_scale included); each formula keeps its own.
 inline constexpr double pi = 3.141592653589793;
 inline constexpr double deg_to_rad = 0.017453292519943295;  // pi / 180, correctly rounded

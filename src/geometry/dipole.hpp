@@ -10,43 +10,65 @@
 // Normal components are given in the local magnetic directions (radial,
 // northward, eastward).
 //
-// Array routines take parallel arrays of n doubles and the count n last; with
-// n <= 0 they read and write nothing.  Arguments that a routine does not read
-// are kept so that the calls of the voxel and face geometry have one shape.
-// Outside the grid's use (p <= 0, r = 0, latitude +-90 in the scale factors
-// and normals) the formulas may divide by zero; nothing is checked.
+// The routines on sets take sets of checked views (parallel arrays, element k
+// of each array one point) and the count n last; with n <= 0 they read and
+// write nothing, and an n beyond an array's extent ends the run with the
+// subscript report.  Outside the grid's use (p <= 0, r = 0, latitude +-90 in
+// the scale factors and normals) the formulas may divide by zero; nothing is
+// checked.
 #pragma once
 
 #include <cstdint>
 
+#include "geometry/frame.hpp"
+#include "runtime/checked_array.hpp"
+
 namespace vorn {
 
-// (r, lat) to (p, q).  No guard at the poles: cos(90 deg) computes to about
-// 6.1e-17, so p there is very large but finite.
-void polar2pq(const double* r, const double* lat, double* p, double* q, std::int32_t n);
+// Points in dipole coordinates: p (Earth radii) and q.
+struct PqSet {
+    ArraySpan<double> p, q;
+};
+struct PqPoint {
+    double p, q;
+};
+
+// Points in magnetic polar coordinates: radius (m) and latitude (degrees).
+struct PolarSet {
+    ArraySpan<double> radius, latitude;
+};
+struct PolarPoint {
+    double radius, latitude;
+};
+
+// Scale factors at points: metres per unit of p, per unit of q and per degree
+// of l.
+struct ScaleSet {
+    ArraySpan<double> p, q, l;
+};
+
+// (r, lat) to (p, q) of one point.  No guard at the poles: cos(90 deg)
+// computes to about 6.1e-17, so p there is very large but finite.
+PqPoint polar2pq_point(const PolarPoint& polar);
 
 // (p, q) to (r, lat): r / Re is the positive root of q^2 u^4 + u / p - 1 = 0,
 // in closed form; lat has the sign of q, and +q and -q give the same r.
-// |q| <= 1.0e-6 counts as the equator: r = p Re, lat = 0.0 exactly.
-void pq2polar(const double* p, const double* q, double* r, double* lat, std::int32_t n);
+// |q| <= 1.0e-6 counts as the equator: r = p Re, lat = 0.0 exactly.  The
+// single point and the plain arrays (p, q, r, lat of n elements) take the
+// same arithmetic, element for element.
+void pq2polar(const PqSet& pq, const PolarSet& polar, std::int32_t n);
+PolarPoint pq2polar_point(const PqPoint& pq);
 
-// Metres per unit of p (scale_p), per unit of q (scale_q) and per degree of l
-// (scale_l) at (r, mlat); mlon is not read.
-void pql_scale(const double* r, const double* mlat, const double* mlon, double* scale_p, double* scale_q,
-               double* scale_l, std::int32_t n);
+// The scale factors at the points.
+void pql_scale(const PolarSet& at, const ScaleSet& scale, std::int32_t n);
 
-// Unit normal towards increasing l: (0, 0, 1); no input is read.
-void normal_l(const double* cf_rad, const double* lat, const double* lon, double* nml_rad, double* nml_lat,
-              double* nml_lon, std::int32_t n);
-
-// Unit normal towards increasing p: (cos lat, 2 sin lat, 0) / s(lat); only
-// mlat is read.
-void normal_p(const double* rad, const double* mlat, const double* mlon, double* nml_rad, double* nml_lat,
-              double* nml_lon, std::int32_t n);
-
-// Unit normal towards increasing q: (-2 sin lat, cos lat, 0) / s(lat), formed
-// from rad (m) and mlat; mlon is not read.
-void normal_q(const double* rad, const double* mlat, const double* mlon, double* nml_rad, double* nml_lat,
-              double* nml_lon, std::int32_t n);
+// The unit normals of the faces across each axis, in their local components
+// (their Cartesian ones are not written).  Towards increasing l: (0, 0, 1),
+// the same everywhere.  Towards increasing p: (cos lat, 2 sin lat, 0) / s(lat),
+// from the latitude alone.  Towards increasing q: (-2 sin lat, cos lat, 0) /
+// s(lat), formed from the radius and the latitude.
+void normal_l(const VectorSet& normal, std::int32_t n);
+void normal_p(const PolarSet& at, const VectorSet& normal, std::int32_t n);
+void normal_q(const PolarSet& at, const VectorSet& normal, std::int32_t n);
 
 }  // namespace vorn

@@ -38,12 +38,7 @@ std::int32_t cell_count(double n) {
     return m;
 }
 
-double p_of(double r, double lat) {
-    double p;
-    double q;
-    polar2pq(&r, &lat, &p, &q, 1);
-    return p;
-}
+double p_of(double r, double lat) { return polar2pq_point({r, lat}).p; }
 
 // The p size and latitude blocks stand twice on standard output.
 [[noreturn]] void stop_p_grid_too_large(const char* count_label, std::int32_t count) {

@@ -70,6 +70,14 @@ struct DDipole {
     std::int32_t d_mag_type;
 };
 
+// The codes of gr_stat besides a voxel number (> 0): a cell with no corner
+// inside the voxel shell lies below it, or above it when a corner lies above
+// the cut-off; while set_status runs, a cell with a corner inside is
+// unnumbered_voxel until its voxel number comes.
+inline constexpr std::int32_t below_shell = -1;
+inline constexpr std::int32_t above_shell = -2;
+inline constexpr std::int32_t unnumbered_voxel = 0;
+
 // Grid axes, flags and the status of every cell.
 struct GrGrid {
     std::int32_t gr_np;
@@ -83,7 +91,7 @@ struct GrGrid {
     bool gr_2d;          // two longitude values only
     bool gr_reg;         // regional in l
     bool gr_polar_flag;  // the top row of cells in p meets the opposite longitude
-    // Cell status: voxel number (> 0), -1 at or below the shell, -2 above it.
+    // Cell status: voxel number (> 0), below_shell or above_shell.
     Array3<std::int32_t, max_cells_p, max_cells_q, max_cells_l, "GR_STAT"> gr_stat;
 };
 
@@ -203,15 +211,15 @@ struct FaceRecord {
 // The members of a face record that belong to group G, handed to visit with
 // the group as a compile-time tag.
 template <FaceGroup G, class Visit, class... Members>
-void visit_group(Visit& visit, Members&... members) {
+constexpr void visit_group(Visit& visit, Members&... members) {
     (visit(std::integral_constant<FaceGroup, G>{}, members), ...);
 }
 
 // The member list of the face records: every member array with its group, in
 // the order of the record.  A new face quantity is a member above and its
-// name here.
+// name here (records.cpp does not build until it is).
 template <class Face, class Visit>
-void for_each_face_member(Face& f, Visit&& visit) {
+constexpr void for_each_face_member(Face& f, Visit&& visit) {
     using G = FaceGroup;
     visit_group<G::geographic_position>(visit, f.g_radius, f.g_latitude, f.g_longitude, f.g_x, f.g_y, f.g_z);
     visit_group<G::magnetic_position>(visit, f.m_radius, f.m_latitude, f.m_longitude, f.m_x, f.m_y, f.m_z);

@@ -13,9 +13,6 @@ namespace vorn {
 
 namespace {
 
-using NormalFunction = void (*)(const double*, const double*, const double*, double*, double*, double*,
-                                std::int32_t);
-
 CellSpan span(double low, double high) { return {low, high, (low + high) * 0.5, high - low}; }
 
 // The metric pass works on every element alone, so each step runs on all
@@ -44,23 +41,26 @@ VectorSet tail(const VectorSet& s, long offset) {
             s.x.tail(offset),      s.y.tail(offset),         s.z.tail(offset)};
 }
 
+PqSet tail(const PqSet& s, long offset) { return {s.p.tail(offset), s.q.tail(offset)}; }
+
+PolarSet tail(const PolarSet& s, long offset) { return {s.radius.tail(offset), s.latitude.tail(offset)}; }
+
+ScaleSet tail(const ScaleSet& s, long offset) { return {s.p.tail(offset), s.q.tail(offset), s.l.tail(offset)}; }
+
 void set_voxel_metric() {
     CmnGVoxel& v = cmn_g_voxel;
     const std::int32_t n = v.g_v_dimension;
     const PointSet magnetic{v.g_v_m_radius, v.g_v_m_latitude, v.g_v_m_longitude, v.g_v_m_x, v.g_v_m_y, v.g_v_m_z};
     const PointSet geographic{v.g_v_g_radius, v.g_v_g_latitude, v.g_v_g_longitude,
                               v.g_v_g_x,      v.g_v_g_y,        v.g_v_g_z};
-    in_parts(n, [&](std::int32_t k, std::int32_t count) {
-        pq2polar(v.g_v_m_p.data() + k, v.g_v_m_q.data() + k, v.g_v_m_radius.data() + k,
-                 v.g_v_m_latitude.data() + k, count);
-    });
+    const PqSet pq{v.g_v_m_p, v.g_v_m_q};
+    const PolarSet polar{v.g_v_m_radius, v.g_v_m_latitude};
+    const ScaleSet scale{v.g_v_scale_p, v.g_v_scale_q, v.g_v_scale_l};
+    in_parts(n, [&](std::int32_t k, std::int32_t count) { pq2polar(tail(pq, k), tail(polar, k), count); });
     in_parts(n, [&](std::int32_t k, std::int32_t count) {
         mag2geo_pts(tail(magnetic, k), tail(geographic, k), count);
     });
-    in_parts(n, [&](std::int32_t k, std::int32_t count) {
-        pql_scale(v.g_v_m_radius.data() + k, v.g_v_m_latitude.data() + k, v.g_v_m_longitude.data() + k,
-                  v.g_v_scale_p.data() + k, v.g_v_scale_q.data() + k, v.g_v_scale_l.data() + k, count);
-    });
+    in_parts(n, [&](std::int32_t k, std::int32_t count) { pql_scale(tail(polar, k), tail(scale, k), count); });
     for (int k = 1; k <= n; ++k) {
         v.g_v_width_p(k) = v.g_v_width_p(k) * v.g_v_scale_p(k);
         v.g_v_width_q(k) = v.g_v_width_q(k) * v.g_v_scale_q(k);
@@ -69,21 +69,30 @@ void set_voxel_metric() {
     }
 }
 
+// The unit normals of the faces of a kind at their magnetic points.
+void set_face_normals(Axis kind, const PolarSet& at, const VectorSet& normal, std::int32_t n) {
+    switch (kind) {
+    case Axis::p: normal_p(at, normal, n); return;
+    case Axis::q: normal_q(at, normal, n); return;
+    case Axis::l: normal_l(normal, n); return;
+    }
+}
+
 // The metric pass of one kind of face: its normal, and the scale factors of
 // the two directions that lie in the face.
 template <class Face, class FirstScale, class SecondScale>
-void set_face_metric(Face& f, NormalFunction normal, const FirstScale& first, const SecondScale& second) {
+void set_face_metric(Face& f, Axis kind, const FirstScale& first, const SecondScale& second) {
     const std::int32_t n = f.dim;
     const PointSet magnetic{f.m_radius, f.m_latitude, f.m_longitude, f.m_x, f.m_y, f.m_z};
     const VectorSet magnetic_normal{f.nml_m_rad, f.nml_m_lat, f.nml_m_lon, f.nml_m_x, f.nml_m_y, f.nml_m_z};
     const PointSet geographic{f.g_radius, f.g_latitude, f.g_longitude, f.g_x, f.g_y, f.g_z};
     const VectorSet geographic_normal{f.nml_g_rad, f.nml_g_lat, f.nml_g_lon, f.nml_g_x, f.nml_g_y, f.nml_g_z};
+    const PqSet pq{f.m_p, f.m_q};
+    const PolarSet polar{f.m_radius, f.m_latitude};
+    const ScaleSet scale{f.scale_p, f.scale_q, f.scale_l};
+    in_parts(n, [&](std::int32_t k, std::int32_t count) { pq2polar(tail(pq, k), tail(polar, k), count); });
     in_parts(n, [&](std::int32_t k, std::int32_t count) {
-        pq2polar(f.m_p.data() + k, f.m_q.data() + k, f.m_radius.data() + k, f.m_latitude.data() + k, count);
-    });
-    in_parts(n, [&](std::int32_t k, std::int32_t count) {
-        normal(f.m_radius.data() + k, f.m_latitude.data() + k, f.m_longitude.data() + k, f.nml_m_rad.data() + k,
-               f.nml_m_lat.data() + k, f.nml_m_lon.data() + k, count);
+        set_face_normals(kind, tail(polar, k), tail(magnetic_normal, k), count);
     });
     // Within a part all points are converted before the first normal, which
     // can meet no exception of its own (unit vectors, finite angles).
@@ -91,10 +100,7 @@ void set_face_metric(Face& f, NormalFunction normal, const FirstScale& first, co
         mag2geo_dir(tail(magnetic, k), tail(magnetic_normal, k), tail(geographic, k), tail(geographic_normal, k),
                     count);
     });
-    in_parts(n, [&](std::int32_t k, std::int32_t count) {
-        pql_scale(f.m_radius.data() + k, f.m_latitude.data() + k, f.m_longitude.data() + k,
-                  f.scale_p.data() + k, f.scale_q.data() + k, f.scale_l.data() + k, count);
-    });
+    in_parts(n, [&](std::int32_t k, std::int32_t count) { pql_scale(tail(polar, k), tail(scale, k), count); });
     for (int k = 1; k <= n; ++k) f.area(k) = f.area(k) * first(k) * second(k);
 }
 
@@ -133,9 +139,9 @@ void set_face_centre(Axis kind, bool high_side, int f, const CellBox& box) {
 
 void set_metric() {
     set_voxel_metric();
-    set_face_metric(cmn_g_face_p, normal_p, cmn_g_face_p.scale_q, cmn_g_face_p.scale_l);
-    set_face_metric(cmn_g_face_q, normal_q, cmn_g_face_q.scale_p, cmn_g_face_q.scale_l);
-    set_face_metric(cmn_g_face_l, normal_l, cmn_g_face_l.scale_p, cmn_g_face_l.scale_q);
+    set_face_metric(cmn_g_face_p, Axis::p, cmn_g_face_p.scale_q, cmn_g_face_p.scale_l);
+    set_face_metric(cmn_g_face_q, Axis::q, cmn_g_face_q.scale_p, cmn_g_face_q.scale_l);
+    set_face_metric(cmn_g_face_l, Axis::l, cmn_g_face_l.scale_p, cmn_g_face_l.scale_q);
 }
 
 void voxel_corners(int v, CornerRounds rounds, VoxelCorners& c) {
@@ -150,7 +156,7 @@ void voxel_corners(int v, CornerRounds rounds, VoxelCorners& c) {
         p(k) = cmn_g_face_p.m_p(round[k - 1].high_p ? x.g_v_face_ph(v) : x.g_v_face_pl(v));
         q(k) = cmn_g_face_q.m_q(round[k - 1].high_q ? x.g_v_face_qh(v) : x.g_v_face_ql(v));
     }
-    pq2polar(p.data(), q.data(), c.m_radius.data(), c.m_latitude.data(), 4);
+    pq2polar({p, q}, {c.m_radius, c.m_latitude}, 4);
     c.count = 4;
     if (rounds == CornerRounds::centre_longitude) {
         for (int k = 1; k <= 4; ++k) c.m_longitude(k) = x.g_v_m_longitude(v);

@@ -27,9 +27,6 @@ enum class List {
     by_status,  // rh when the facing cell lies above the shell, rl otherwise
 };
 
-// gr_stat of a cell with a corner above the cut-off and none inside the shell.
-constexpr int above_shell = -2;
-
 // One side of a voxel: where its facing cell is, which arrays it fills, and
 // which boundary list it enters when the facing cell is no voxel.
 struct Side {

@@ -204,7 +204,7 @@ void write_grid_nodes() {
             node.q(k) = g.gr_q(iq);
         }
     }
-    pq2polar(node.p.data(), node.q.data(), node.r.data(), node.mlat.data(), nodes);
+    pq2polar({node.p, node.q}, {node.r, node.mlat}, nodes);
     for (std::int32_t il = 1; il <= nl; ++il) node.l_text(il) = node_text(g.gr_l(il));
     for (std::int32_t ip = 1; ip <= np; ++ip) node.p_text(ip) = node_text(g.gr_p(ip));
     for (std::int32_t iq = 1; iq <= nq; ++iq) node.q_text(iq) = node_text(g.gr_q(iq));

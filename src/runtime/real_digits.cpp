@@ -42,23 +42,34 @@ struct BigInteger {
     }
 };
 
-constexpr std::array<PowerOfTen, max_power - min_power + 1> build_powers_of_ten() {
-    std::array<PowerOfTen, max_power - min_power + 1> table{};
-    BigInteger exact;  // 10^k
+// 10^k = (n + f) * 2^-scale with 0 <= f < 1, for k = lowest .. highest,
+// handed to visit(k, n, scale, above) with above true when f > 0.  For k >= 0,
+// n = 10^k exactly (scale 0, f = 0); for k < 0, n = floor(2^1248 / 10^-k) by
+// repeated exact division, which keeps at least 175 significant bits for
+// k >= -323, and f > 0 since 10^-k never divides a power of two.
+template <class Visit>
+constexpr void for_each_power_of_ten(int lowest, int highest, Visit visit) {
+    BigInteger exact;
     exact.w[0] = 1;
-    for (int k = 0; k <= max_power; ++k) {
-        table[k - min_power] = {exact.top_64_bits(), exact.bit_length() - 64};
+    for (int k = 0; k <= highest; ++k) {
+        visit(k, exact, 0, false);
         exact.multiply_by_10();
     }
-    // floor(2^1248 / 10^j) by repeated exact division keeps at least 185
-    // significant bits for j <= 320, so its top 64 bits are 10^-j truncated.
     constexpr int scale_bits = 1248;
     BigInteger reciprocal;
     reciprocal.w[scale_bits / 32] = 1u << (scale_bits % 32);
-    for (int j = 1; j <= -min_power; ++j) {
+    for (int k = -1; k >= lowest; --k) {
         reciprocal.divide_by_10();
-        table[-j - min_power] = {reciprocal.top_64_bits(), reciprocal.bit_length() - 64 - scale_bits};
+        visit(k, reciprocal, scale_bits, true);
     }
+}
+
+// The top 64 bits of n are 10^k truncated.
+constexpr std::array<PowerOfTen, max_power - min_power + 1> build_powers_of_ten() {
+    std::array<PowerOfTen, max_power - min_power + 1> table{};
+    for_each_power_of_ten(min_power, max_power, [&](int k, const BigInteger& n, int scale, bool) {
+        table[k - min_power] = {n.top_64_bits(), n.bit_length() - 64 - scale};
+    });
     return table;
 }
 
@@ -86,21 +97,9 @@ constexpr std::uint64_t smallest_double_at_least(const BigInteger& n, int scale,
 
 constexpr std::array<std::uint64_t, max_decade - min_decade + 1> build_decade_starts() {
     std::array<std::uint64_t, max_decade - min_decade + 1> table{};
-    BigInteger exact;  // 10^k
-    exact.w[0] = 1;
-    for (int k = 0; k <= max_decade; ++k) {
-        table[k - min_decade] = smallest_double_at_least(exact, 0, false);
-        exact.multiply_by_10();
-    }
-    // 10^-j = (floor(2^1248 / 10^j) + f) * 2^-1248 with 0 < f < 1, since
-    // 10^j never divides a power of two.
-    constexpr int scale_bits = 1248;
-    BigInteger reciprocal;
-    reciprocal.w[scale_bits / 32] = 1u << (scale_bits % 32);
-    for (int j = 1; j <= -min_decade; ++j) {
-        reciprocal.divide_by_10();
-        table[-j - min_decade] = smallest_double_at_least(reciprocal, scale_bits, true);
-    }
+    for_each_power_of_ten(min_decade, max_decade, [&](int k, const BigInteger& n, int scale, bool above) {
+        table[k - min_decade] = smallest_double_at_least(n, scale, above);
+    });
     return table;
 }
 

@@ -1,15 +1,17 @@
 // Snapshot sections as tables of MAT variables.
 //
 // A section is a fixed list of variables, each written by one writer call on
-// the snapshot file (unit 10) under its own name, straight from the record
-// that holds it.  A section builds its list as a table, one entry per
-// variable in the order of the file, and hands it to write_variables:
+// the snapshot file (unit 10), straight from the record that holds it.  An
+// array's variable bears the array's own name in lower case; a single value
+// is named where it is written.  A section builds its list as a table, one
+// entry per variable in the order of the file, and hands it to
+// write_variables:
 //
 //   const MatVariable variables[] = {
-//       matrix("d_rotate", d_dipole.d_rotate, 3, 3),       // savemt, ld 3
-//       row("gr_p", gr_grid.gr_p, gr_grid.gr_np),          // 1 x gr_np, ld 1
-//       scalar("gr_glb", gr_grid.gr_glb),                  // flag as 0/1 int32
-//       cube("gr_stat", gr_grid.gr_stat, np - 1, nq - 1, nl - 1),  // saveit_3d
+//       matrix(d_dipole.d_rotate, 3, 3),               // "d_rotate": savemt, ld 3
+//       row(gr_grid.gr_p, gr_grid.gr_np),              // "gr_p": 1 x gr_np, ld 1
+//       scalar("gr_glb", gr_grid.gr_glb),              // flag as 0/1 int32
+//       cube(gr_grid.gr_stat, np - 1, nq - 1, nl - 1), // "gr_stat": saveit_3d
 //   };
 //   write_variables(variables);
 //
@@ -84,33 +86,6 @@ inline MatVariable scalar(std::string_view name, const float& value) {
 template <class T>
 MatVariable scalar(std::string_view name, const T&& value) = delete;  // would point at a temporary
 
-// Elements 1 .. count of a one-dimensional array as a 1 x count variable.
-template <class A>
-MatVariable row(std::string_view name, const A& array, std::int32_t count,
-                const SourceLocation& where = SourceLocation::current()) {
-    if (count > 0) (void)array(count, where);
-    return {name, detail::matrix_writer<detail::element_of<A>>(), array.data(), 1, 1, 1, count};
-}
-
-// rows x columns of a two-dimensional array, its first extent as the leading
-// dimension (the writer tests rows against it).
-template <class A>
-MatVariable matrix(std::string_view name, const A& array, std::int32_t rows, std::int32_t columns,
-                   const SourceLocation& where = SourceLocation::current()) {
-    if (rows > 0 && columns > 0) (void)array(1, columns, where);
-    return {name, detail::matrix_writer<detail::element_of<A>>(), array.data(), A::extent1, 1, rows, columns};
-}
-
-// e1 x e2 x e3 of a three-dimensional array: the variables "<name>_dim" and
-// "<name>" (the writer tests e1 and e2 against the first two extents).
-template <class A>
-MatVariable cube(std::string_view name, const A& array, std::int32_t e1, std::int32_t e2, std::int32_t e3,
-                 const SourceLocation& where = SourceLocation::current()) {
-    if (e1 > 0 && e2 > 0 && e3 > 0) (void)array(1, 1, e3, where);
-    return {name, detail::cube_writer<detail::element_of<A>>(), array.data(), A::extent1, A::extent2,
-            e1, e2, e3};
-}
-
 // The variables of a record's arrays bear the arrays' names in lower case.
 template <class A>
 inline constexpr auto lower_case_name = [] {
@@ -124,23 +99,31 @@ constexpr std::string_view variable_name() {
     return {lower_case_name<A>.text, sizeof lower_case_name<A>.text - 1};
 }
 
-// row, matrix and cube of an array under the array's own name.
+// Elements 1 .. count of a one-dimensional array as a 1 x count variable.
 template <class A>
-    requires requires { A::array_name; }
 MatVariable row(const A& array, std::int32_t count, const SourceLocation& where = SourceLocation::current()) {
-    return row(variable_name<A>(), array, count, where);
+    if (count > 0) (void)array(count, where);
+    return {variable_name<A>(), detail::matrix_writer<detail::element_of<A>>(), array.data(), 1, 1, 1, count};
 }
+
+// rows x columns of a two-dimensional array, its first extent as the leading
+// dimension (the writer tests rows against it).
 template <class A>
-    requires requires { A::array_name; }
 MatVariable matrix(const A& array, std::int32_t rows, std::int32_t columns,
                    const SourceLocation& where = SourceLocation::current()) {
-    return matrix(variable_name<A>(), array, rows, columns, where);
+    if (rows > 0 && columns > 0) (void)array(1, columns, where);
+    return {variable_name<A>(), detail::matrix_writer<detail::element_of<A>>(), array.data(), A::extent1, 1, rows,
+            columns};
 }
+
+// e1 x e2 x e3 of a three-dimensional array: the variables "<name>_dim" and
+// "<name>" (the writer tests e1 and e2 against the first two extents).
 template <class A>
-    requires requires { A::array_name; }
 MatVariable cube(const A& array, std::int32_t e1, std::int32_t e2, std::int32_t e3,
                  const SourceLocation& where = SourceLocation::current()) {
-    return cube(variable_name<A>(), array, e1, e2, e3, where);
+    if (e1 > 0 && e2 > 0 && e3 > 0) (void)array(1, 1, e3, where);
+    return {variable_name<A>(), detail::cube_writer<detail::element_of<A>>(), array.data(), A::extent1, A::extent2,
+            e1, e2, e3};
 }
 
 // Appends one variable, or the variables in order, to the snapshot file, one

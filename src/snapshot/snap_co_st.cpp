@@ -7,7 +7,7 @@ namespace vorn {
 
 void snap_co_st() {
     const MatVariable variables[] = {
-        row("costate_var", costate.costate_var, cmn_g_voxel.g_v_dimension),
+        row(costate.costate_var, cmn_g_voxel.g_v_dimension),
     };
     write_variables(variables);
 }
@@ -16,7 +16,7 @@ void snap_innov() {
     // The section's flag only calls this; the record says whether an innovation is there.
     if (costate.costate_innov_flag != 1) return;
     const MatVariable variables[] = {
-        row("costate_innov", costate.costate_innov, cmn_g_voxel.g_v_dimension),
+        row(costate.costate_innov, cmn_g_voxel.g_v_dimension),
     };
     write_variables(variables);
 }

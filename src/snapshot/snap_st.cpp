@@ -39,11 +39,11 @@ void save_ph_input() {
         scalar("pi_dmlat", pi.pi_dmlat),
         scalar("pi_mlat_hllim4conv", pi.pi_mlat_hllim4conv),
         scalar("pi_mlat_mid2hibdry", pi.pi_mlat_mid2hibdry),
-        row("pi_inputpath", pi.pi_inputpath, pi_text_length),
-        row("pi_eqdrift_file", pi.pi_eqdrift_file, pi_text_length),
-        row("pi_euv_file", pi.pi_euv_file, pi_text_length),
-        row("pi_elenergy_file", pi.pi_elenergy_file, pi_text_length),
-        row("pi_cnvccoef_file", pi.pi_cnvccoef_file, pi_text_length),
+        row(pi.pi_inputpath, pi_text_length),
+        row(pi.pi_eqdrift_file, pi_text_length),
+        row(pi.pi_euv_file, pi_text_length),
+        row(pi.pi_elenergy_file, pi_text_length),
+        row(pi.pi_cnvccoef_file, pi_text_length),
     };
     write_variables(variables);
 }
@@ -51,7 +51,7 @@ void save_ph_input() {
 void snap_st() {
     save_ph_input();
     const MatVariable variables[] = {
-        row("s_density_oi", s_state1.s_density_oi, cmn_g_voxel.g_v_dimension),
+        row(s_state1.s_density_oi, cmn_g_voxel.g_v_dimension),
     };
     write_variables(variables);
 }

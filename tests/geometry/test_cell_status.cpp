@@ -124,8 +124,7 @@ TEST(CellStatus, OnlyTheCornersAtTheLowLongitudeAreTested) {
         double corner_min = 1.0e32, corner_max = 0.0;
         for (double p : {p_lo, p_hi}) {
             for (double q : {0.0, 0.01}) {
-                double r, lat;
-                pq2polar(&p, &q, &r, &lat, 1);
+                const auto [r, lat] = pq2polar_point({p, q});
                 const double g = geographic_radius(r, lat, lon);
                 corner_min = std::fmin(corner_min, g);
                 corner_max = std::fmax(corner_max, g);

@@ -8,37 +8,52 @@
 #include "geometry/dipole.hpp"
 #include "geometry/frame.hpp"
 #include "geometry/records.hpp"
+#include "runtime/checked_array.hpp"
 
 namespace vorn {
 namespace {
 
 constexpr double re = earth_radius;
 
-void to_polar(double p, double q, double& r, double& lat) { pq2polar(&p, &q, &r, &lat, 1); }
+// n points with what the dipole routines read and write at them.
+template <int n>
+struct Points {
+    double p[n] = {}, q[n] = {}, radius[n] = {}, latitude[n] = {};
+    double scale_p[n] = {}, scale_q[n] = {}, scale_l[n] = {};
+    double radial[n] = {}, northward[n] = {}, eastward[n] = {}, x[n] = {}, y[n] = {}, z[n] = {};
+    PqSet pq() { return {{p, "P"}, {q, "Q"}}; }
+    PolarSet polar() { return {{radius, "RADIUS"}, {latitude, "LATITUDE"}}; }
+    ScaleSet scale() { return {{scale_p, "SCALE_P"}, {scale_q, "SCALE_Q"}, {scale_l, "SCALE_L"}}; }
+    VectorSet normal() {
+        return {{radial, "RADIAL"}, {northward, "NORTHWARD"}, {eastward, "EASTWARD"}, {x, "X"}, {y, "Y"}, {z, "Z"}};
+    }
+};
+
+// One point at (r, lat).
+Points<1> at(double r, double lat) {
+    Points<1> point;
+    point.radius[0] = r;
+    point.latitude[0] = lat;
+    return point;
+}
 
 // Position in the meridian plane (horizontal, vertical) of (p, q), in m.
 void meridian_point(double p, double q, double& h, double& v) {
-    double r;
-    double lat;
-    to_polar(p, q, r, lat);
+    const auto [r, lat] = pq2polar_point({p, q});
     h = r * std::cos(lat * deg_to_rad);
     v = r * std::sin(lat * deg_to_rad);
 }
 
 TEST(Pq2Polar, EquatorThreshold) {
     for (double q : {0.0, -0.0, 1.0e-6, -1.0e-6}) {
-        double r;
-        double lat;
-        to_polar(1.3, q, r, lat);
+        const auto [r, lat] = pq2polar_point({1.3, q});
         EXPECT_EQ(r, 1.3 * re) << q;
         EXPECT_EQ(lat, 0.0) << q;
         EXPECT_FALSE(std::signbit(lat));
     }
     // Just beyond the threshold the closed form takes over: a latitude of the
     // sign of q and a radius just below p Re.
-    double r;
-    double lat;
-    to_polar(1.3, 1.1e-6, r, lat);
+    const auto [r, lat] = pq2polar_point({1.3, 1.1e-6});
     EXPECT_GT(lat, 0.0);
     EXPECT_LT(lat, 1.0e-3);
     EXPECT_NEAR(r / (1.3 * re), 1.0, 1e-9);
@@ -47,9 +62,8 @@ TEST(Pq2Polar, EquatorThreshold) {
 TEST(Pq2Polar, OppositeQGivesTheMirrorPoint) {
     for (double p : {1.02, 1.5, 4.0})
         for (double q : {0.01, 0.3, 0.9}) {
-            double rn, latn, rs, lats;
-            to_polar(p, q, rn, latn);
-            to_polar(p, -q, rs, lats);
+            const auto [rn, latn] = pq2polar_point({p, q});
+            const auto [rs, lats] = pq2polar_point({p, -q});
             EXPECT_EQ(rn, rs) << p << " " << q;
             EXPECT_EQ(lats, -latn) << p << " " << q;
             EXPECT_GT(latn, 0.0);
@@ -63,13 +77,19 @@ TEST(Polar2Pq, RoundTripsThroughPq2Polar) {
             r.insert(r.end(), {u * re, u * re});
             lat.insert(lat.end(), {lat_deg, -lat_deg});
         }
+    constexpr int capacity = 1024;
     const int n = static_cast<int>(r.size());
-    std::vector<double> p(n), q(n), r_back(n), lat_back(n);
-    polar2pq(r.data(), lat.data(), p.data(), q.data(), n);
-    pq2polar(p.data(), q.data(), r_back.data(), lat_back.data(), n);
+    ASSERT_LE(n, capacity);
+    static Points<capacity> points;
     for (int k = 0; k < n; ++k) {
-        EXPECT_NEAR(r_back[k] / r[k], 1.0, 1e-12) << r[k] << " " << lat[k];
-        EXPECT_NEAR(lat_back[k], lat[k], 1e-9) << r[k] << " " << lat[k];
+        const PqPoint pq = polar2pq_point({r[k], lat[k]});
+        points.p[k] = pq.p;
+        points.q[k] = pq.q;
+    }
+    pq2polar(points.pq(), points.polar(), n);
+    for (int k = 0; k < n; ++k) {
+        EXPECT_NEAR(points.radius[k] / r[k], 1.0, 1e-12) << r[k] << " " << lat[k];
+        EXPECT_NEAR(points.latitude[k], lat[k], 1e-9) << r[k] << " " << lat[k];
     }
 }
 
@@ -77,7 +97,11 @@ TEST(Polar2Pq, Definitions) {
     const double r[] = {1.05 * re, 2.0 * re, 1.5 * re, 1.2 * re};
     const double lat[] = {30.0, 0.0, -45.0, 90.0};
     double p[4], q[4];
-    polar2pq(r, lat, p, q, 4);
+    for (int k = 0; k < 4; ++k) {
+        const PqPoint pq = polar2pq_point({r[k], lat[k]});
+        p[k] = pq.p;
+        q[k] = pq.q;
+    }
     EXPECT_NEAR(p[0], 1.4, 1e-14);  // 1.05 / cos^2 30
     EXPECT_NEAR(q[0], 0.5 / (1.05 * 1.05), 1e-15);
     EXPECT_EQ(p[1], 2.0);
@@ -90,13 +114,11 @@ TEST(Polar2Pq, Definitions) {
 }
 
 TEST(PqlScale, AtTheSurfaceOnTheEquator) {
-    const double r = re;
-    const double lat = 0.0;
-    double sp, sq, sl;
-    pql_scale(&r, &lat, &lat, &sp, &sq, &sl, 1);
-    EXPECT_EQ(sp, 6371200.0);
-    EXPECT_EQ(sq, 6371200.0);
-    EXPECT_EQ(sl, 6371200.0 * 0.017453292519943295);
+    Points<1> point = at(re, 0.0);
+    pql_scale(point.polar(), point.scale(), 1);
+    EXPECT_EQ(point.scale_p[0], 6371200.0);
+    EXPECT_EQ(point.scale_q[0], 6371200.0);
+    EXPECT_EQ(point.scale_l[0], 6371200.0 * 0.017453292519943295);
 }
 
 // Along the grid lines a small step moves the point by scale * step, in the
@@ -106,13 +128,14 @@ TEST(PqlScale, MatchesStepsAlongTheGridLines) {
     const double qs[] = {0.02, -0.3, 0.7};
     for (double p0 : ps)
         for (double q0 : qs) {
-            double r, lat;
-            to_polar(p0, q0, r, lat);
-            double sp, sq, sl;
-            pql_scale(&r, &lat, &lat, &sp, &sq, &sl, 1);
-            double np[3], nq[3];
-            normal_p(&r, &lat, &lat, &np[0], &np[1], &np[2], 1);
-            normal_q(&r, &lat, &lat, &nq[0], &nq[1], &nq[2], 1);
+            const auto [r, lat] = pq2polar_point({p0, q0});
+            Points<1> point = at(r, lat);
+            pql_scale(point.polar(), point.scale(), 1);
+            const double sp = point.scale_p[0], sq = point.scale_q[0], sl = point.scale_l[0];
+            normal_p(point.polar(), point.normal(), 1);
+            const double np[2] = {point.radial[0], point.northward[0]};
+            normal_q(point.polar(), point.normal(), 1);
+            const double nq[2] = {point.radial[0], point.northward[0]};
             // Local radial and northward unit vectors in the meridian plane.
             const double lambda = lat * deg_to_rad;
             const double radial[2] = {std::cos(lambda), std::sin(lambda)};
@@ -141,57 +164,74 @@ TEST(PqlScale, MatchesStepsAlongTheGridLines) {
 }
 
 TEST(Normals, OnTheEquator) {
-    const double r = 1.2 * re;
-    const double lat = 0.0;
-    double n[3];
-    normal_p(&r, &lat, &lat, &n[0], &n[1], &n[2], 1);
-    EXPECT_NEAR(n[0], 1.0, 1e-15);
-    EXPECT_EQ(n[1], 0.0);
-    EXPECT_EQ(n[2], 0.0);
-    normal_q(&r, &lat, &lat, &n[0], &n[1], &n[2], 1);
-    EXPECT_EQ(n[0], 0.0);
-    EXPECT_NEAR(n[1], 1.0, 1e-15);
-    EXPECT_EQ(n[2], 0.0);
+    Points<1> point = at(1.2 * re, 0.0);
+    point.eastward[0] = -1.0;
+    normal_p(point.polar(), point.normal(), 1);
+    EXPECT_NEAR(point.radial[0], 1.0, 1e-15);
+    EXPECT_EQ(point.northward[0], 0.0);
+    EXPECT_EQ(point.eastward[0], 0.0);
+    point.eastward[0] = -1.0;
+    normal_q(point.polar(), point.normal(), 1);
+    EXPECT_EQ(point.radial[0], 0.0);
+    EXPECT_NEAR(point.northward[0], 1.0, 1e-15);
+    EXPECT_EQ(point.eastward[0], 0.0);
 }
 
 TEST(Normals, UnitLengthAndMutuallyPerpendicular) {
-    std::vector<double> r, lat;
+    constexpr int n = 35 * 3;
+    Points<n> p, q, l;
+    int k = 0;
     for (double lat_deg = -85.0; lat_deg <= 85.0; lat_deg += 5.0)
         for (double u : {1.0, 1.7, 3.0}) {
-            r.push_back(u * re);
-            lat.push_back(lat_deg);
+            p.radius[k] = u * re;
+            p.latitude[k] = lat_deg;
+            l.eastward[k] = -1.0;
+            ++k;
         }
-    const int n = static_cast<int>(r.size());
-    std::vector<double> p1(n), p2(n), p3(n), q1(n), q2(n), q3(n), l1(n), l2(n), l3(n);
-    normal_p(r.data(), lat.data(), lat.data(), p1.data(), p2.data(), p3.data(), n);
-    normal_q(r.data(), lat.data(), lat.data(), q1.data(), q2.data(), q3.data(), n);
-    normal_l(r.data(), lat.data(), lat.data(), l1.data(), l2.data(), l3.data(), n);
-    for (int k = 0; k < n; ++k) {
-        EXPECT_NEAR(std::hypot(p1[k], p2[k], p3[k]), 1.0, 1e-14) << lat[k];
-        EXPECT_NEAR(std::hypot(q1[k], q2[k], q3[k]), 1.0, 1e-14) << lat[k];
-        EXPECT_NEAR(p1[k] * q1[k] + p2[k] * q2[k] + p3[k] * q3[k], 0.0, 1e-14) << lat[k];
-        EXPECT_EQ(l1[k], 0.0);
-        EXPECT_EQ(l2[k], 0.0);
-        EXPECT_EQ(l3[k], 1.0);
-        EXPECT_EQ(p3[k], 0.0);
-        EXPECT_EQ(q3[k], 0.0);
+    ASSERT_EQ(k, n);
+    normal_p(p.polar(), p.normal(), n);
+    normal_q(p.polar(), q.normal(), n);
+    normal_l(l.normal(), n);
+    for (k = 0; k < n; ++k) {
+        const double lat = p.latitude[k];
+        EXPECT_NEAR(std::hypot(p.radial[k], p.northward[k], p.eastward[k]), 1.0, 1e-14) << lat;
+        EXPECT_NEAR(std::hypot(q.radial[k], q.northward[k], q.eastward[k]), 1.0, 1e-14) << lat;
+        EXPECT_NEAR(p.radial[k] * q.radial[k] + p.northward[k] * q.northward[k], 0.0, 1e-14) << lat;
+        EXPECT_EQ(l.radial[k], 0.0);
+        EXPECT_EQ(l.northward[k], 0.0);
+        EXPECT_EQ(l.eastward[k], 1.0);
+        EXPECT_EQ(p.eastward[k], 0.0);
+        EXPECT_EQ(q.eastward[k], 0.0);
         // Towards increasing p: outward; towards increasing q: northward.
-        EXPECT_GT(p1[k], 0.0);
-        EXPECT_GT(q2[k], 0.0);
+        EXPECT_GT(p.radial[k], 0.0);
+        EXPECT_GT(q.northward[k], 0.0);
     }
 }
 
 TEST(DipoleRoutines, ZeroCountTouchesNothing) {
-    double a = 1.5, b = 0.5, c = -7.0, d = -8.0, e = -9.0;
-    pq2polar(&a, &b, &c, &d, 0);
-    polar2pq(&a, &b, &c, &d, 0);
-    pql_scale(&a, &b, &b, &c, &d, &e, 0);
-    normal_p(&a, &b, &b, &c, &d, &e, 0);
-    normal_q(&a, &b, &b, &c, &d, &e, -1);
-    normal_l(&a, &b, &b, &c, &d, &e, 0);
-    EXPECT_EQ(c, -7.0);
-    EXPECT_EQ(d, -8.0);
-    EXPECT_EQ(e, -9.0);
+    Points<1> point;
+    point.p[0] = 1.5;
+    point.q[0] = 0.5;
+    for (double* out : {point.radius, point.latitude, point.scale_p, point.scale_l, point.radial, point.eastward})
+        *out = -7.0;
+    pq2polar(point.pq(), point.polar(), 0);
+    pql_scale(point.polar(), point.scale(), 0);
+    normal_p(point.polar(), point.normal(), 0);
+    normal_q(point.polar(), point.normal(), -1);
+    normal_l(point.normal(), 0);
+    for (double* out : {point.radius, point.latitude, point.scale_p, point.scale_l, point.radial, point.eastward})
+        EXPECT_EQ(*out, -7.0);
+}
+
+// The sets keep the extents and names of the arrays they are made of.
+TEST(DipoleRoutinesDeathTest, CountBeyondAnArrayEndsTheRunNamingTheArray) {
+    static Points<3> points;
+    static Array1<double, 2, "G_FQ_NML_M_LON"> eastward;
+    const VectorSet normal = points.normal();
+    EXPECT_DEATH(pq2polar(points.pq(), {points.polar().radius, eastward}, 3),
+                 "Subscript number 1 has value 3 in array 'G_FQ_NML_M_LON'");
+    EXPECT_DEATH(normal_q(points.polar(), {normal.radial, normal.northward, eastward, normal.x, normal.y, normal.z}, 3),
+                 "Subscript number 1 has value 3 in array 'G_FQ_NML_M_LON'");
 }
 
 }  // namespace

@@ -107,11 +107,7 @@ double p_to_s(double p) {
     return s;
 }
 
-double p_of(double r, double lat_deg) {
-    double p, q;
-    polar2pq(&r, &lat_deg, &p, &q, 1);
-    return p;
-}
+double p_of(double r, double lat_deg) { return polar2pq_point({r, lat_deg}).p; }
 
 // Latitude (deg) where line p crosses radius r, from cos^2 lat = r / (p Re).
 double crossing_lat(double p, double r) { return std::acos(std::sqrt(r / (p * re))) * 180.0 / pi; }

@@ -19,10 +19,8 @@ VoxelCorners corners;
 // Corner j of `corners` is the single point (p, q, longitude) converted alone.
 void expect_corner(int v, int j, int k, double longitude) {
     const test::CornerFaces faces = test::round_corner_faces(v, k);
-    double p = cmn_g_face_p.m_p(faces.p_face);
-    double q = cmn_g_face_q.m_q(faces.q_face);
-    Point m{0.0, 0.0, longitude, 0.0, 0.0, 0.0};
-    pq2polar(&p, &q, &m.radius, &m.latitude, 1);
+    const PolarPoint polar = pq2polar_point({cmn_g_face_p.m_p(faces.p_face), cmn_g_face_q.m_q(faces.q_face)});
+    Point m{polar.radius, polar.latitude, longitude, 0.0, 0.0, 0.0};
     Point g;
     mag2geo_point(m, g);
     const Point got_m{corners.m_radius(j), corners.m_latitude(j), corners.m_longitude(j),

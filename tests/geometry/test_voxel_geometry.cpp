@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "geometry/records.hpp"
 #include "geometry/voxel_geometry.hpp"
 #include "geometry/voxels.hpp"
+#include "runtime/checked_array.hpp"
 #include "runtime/units.hpp"
 #include "support/geometry_setup.hpp"
 
@@ -20,7 +22,6 @@ namespace vorn {
 namespace {
 
 using test::active_cell;
-using test::below_shell;
 
 constexpr double re = 6371200.0;
 constexpr double deg = 0.017453292519943295;
@@ -76,8 +77,7 @@ void expect_cartesian(double r, double lat, double lon, double x, double y, doub
 
 // (r, lat) back to (p, q).
 void expect_round_trip(double r, double lat, double p, double q) {
-    double p_back, q_back;
-    polar2pq(&r, &lat, &p_back, &q_back, 1);
+    const auto [p_back, q_back] = polar2pq_point({r, lat});
     EXPECT_NEAR(p_back, p, 1.0e-12 * p);
     EXPECT_NEAR(q_back, q, 1.0e-12);
 }
@@ -196,9 +196,10 @@ TEST(VoxelGeometry, CentresExtentsAndNormalsFollowTheCells) {
         for (int f = 1; f <= count; ++f) {
             SCOPED_TRACE(::testing::Message() << kind << "-face " << f);
             expect_round_trip(face.m_radius(f), face.m_latitude(f), face.m_p(f), face.m_q(f));
-            double scale_p, scale_q, scale_l;
-            const double r = face.m_radius(f), lat = face.m_latitude(f), lon = face.m_longitude(f);
-            pql_scale(&r, &lat, &lon, &scale_p, &scale_q, &scale_l, 1);
+            double r = face.m_radius(f), lat = face.m_latitude(f), scale_p, scale_q, scale_l;
+            const double lon = face.m_longitude(f);
+            const auto one = [](double& value) { return ArraySpan<double>(std::span(&value, 1), "VALUE"); };
+            pql_scale({one(r), one(lat)}, {one(scale_p), one(scale_q), one(scale_l)}, 1);
             EXPECT_EQ(face.scale_p(f), scale_p);
             EXPECT_EQ(face.scale_q(f), scale_q);
             EXPECT_EQ(face.scale_l(f), scale_l);

@@ -16,9 +16,7 @@
 namespace vorn {
 namespace {
 
-using test::above_shell;
 using test::active_cell;
-using test::below_shell;
 
 constexpr int none = null_voxel;
 

@@ -670,10 +670,9 @@ TEST(BuiltGridReport, CornersAndTablesFollowTheRecords) {
             const test::CornerFaces faces = test::round_corner_faces(i, k + 1);
             const double p = cmn_g_face_p.m_p(faces.p_face);
             const double q = cmn_g_face_q.m_q(faces.q_face);
-            double r = 0.0, lat = 0.0;
-            pq2polar(&p, &q, &r, &lat, 1);
+            const auto [r, lat_deg] = pq2polar_point({p, q});
             const double lon = v.g_v_m_longitude(i) * deg_to_rad;
-            lat *= deg_to_rad;
+            const double lat = lat_deg * deg_to_rad;
             const double expected[3] = {r * std::cos(lat) * std::cos(lon), r * std::cos(lat) * std::sin(lon),
                                         r * std::sin(lat)};
             for (int c = 0; c < 3; ++c)

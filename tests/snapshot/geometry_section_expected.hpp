@@ -237,8 +237,7 @@ inline Point magnetic_of(const MatFileWalk& file, const MatRecord& agrid, std::s
 
 // The magnetic Cartesian position of dipole coordinates p, q and a longitude.
 inline Point magnetic_at(double p, double q, double longitude) {
-    double r, lat;
-    pq2polar(&p, &q, &r, &lat, 1);
+    const auto [r, lat] = pq2polar_point({p, q});
     const double to_rad = std::numbers::pi / 180.0;
     return {r * std::cos(lat * to_rad) * std::cos(longitude * to_rad),
             r * std::cos(lat * to_rad) * std::sin(longitude * to_rad), r * std::sin(lat * to_rad)};

@@ -18,10 +18,9 @@ namespace vorn::test {
 void set_grid_axes(std::initializer_list<double> p, std::initializer_list<double> q,
                    std::initializer_list<double> l);
 
-// What set_cells puts in a cell.
-inline constexpr int active_cell = 1;   // a voxel, numbered by set_cells
-inline constexpr int below_shell = -1;  // no voxel, at or below the shell
-inline constexpr int above_shell = -2;  // no voxel, a corner above the cut-off
+// What set_cells puts in a cell: a voxel, numbered by set_cells, or a code of
+// a cell without one (below_shell, above_shell).
+inline constexpr int active_cell = 1;
 
 // Sets gr_stat of every cell of the axes to kind(ip, iq, il), numbering the
 // active cells 1, 2, ... in visiting order (il, then ip, then iq fastest), and
