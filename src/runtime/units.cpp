@@ -28,6 +28,7 @@ void (*unit_flushers[4])(bool) = {};
 
 constexpr int unit_not_connected = 5001;
 constexpr std::string_view unit_not_connected_text = "unit is not connected";
+constexpr int config_line_too_long = 5002;
 
 // Descriptors 0, 1 and 2 stay with the standard streams: one that is closed
 // is held by a read-only /dev/null, so no file of the run takes its place and
@@ -173,6 +174,7 @@ void open_error_file(const SourceLocation& where) {
 bool read_config_line(std::string& line, const SourceLocation& where) {
     line.clear();
     if (config.fd < 0) return false;
+    const IoStatement read{Statement::read, config_unit, config_file_name, where};
     bool any = false;
     for (;;) {
         if (config.next == config.size) {
@@ -180,7 +182,7 @@ bool read_config_line(std::string& line, const SourceLocation& where) {
             ssize_t n;
             do n = ::read(config.fd, config.block, sizeof config.block);
             while (n < 0 && errno == EINTR);
-            if (n < 0) abnormal_end_io({Statement::read, config_unit, config_file_name, where}, errno);
+            if (n < 0) abnormal_end_io(read, errno);
             if (n == 0) {
                 config.at_end = true;
                 return any;
@@ -191,13 +193,16 @@ bool read_config_line(std::string& line, const SourceLocation& where) {
         any = true;
         const char* start = config.block + config.next;
         const void* newline = std::memchr(start, '\n', config.size - config.next);
+        const std::size_t n = newline != nullptr ? static_cast<const char*>(newline) - start : config.size - config.next;
+        // The line is refused before it grows past the bound.
+        if (n > max_config_line_length - line.size())
+            abnormal_end_io(read, config_line_too_long,
+                            "line longer than " + std::to_string(max_config_line_length) + " characters");
+        line.append(start, n);
         if (newline != nullptr) {
-            std::size_t n = static_cast<const char*>(newline) - start;
-            line.append(start, n);
             config.next += n + 1;
             return true;
         }
-        line.append(start, config.size - config.next);
         config.next = config.size;
     }
 }

@@ -101,6 +101,11 @@ void open_error_file(const SourceLocation& where = SourceLocation::current());
 // before.  Returns the descriptor, or -1 with errno set.
 int open_descriptor(const char* path, int flags, mode_t mode = 0666);
 
+// The longest line that unit 1 reads: 1 MiB before its newline, far above any
+// line of a configuration.  A longer line ends the run abnormally (error 5002),
+// so that a file without line ends (/dev/zero) is read in bounded memory.
+inline constexpr std::size_t max_config_line_length = std::size_t{1} << 20;
+
 // Reads the next line of unit 1 without its newline.  Returns false at the end
 // of the file.  `where` is the READ statement that a failure report names.
 bool read_config_line(std::string& line, const SourceLocation& where = SourceLocation::current());
