@@ -146,8 +146,12 @@ void open_config_file(const SourceLocation& where) {
     const IoStatement open{Statement::open, config_unit, config_file_name, where};
     struct stat link_status;
     struct stat target_status;
-    bool exists = lstat(name.c_str(), &link_status) == 0;
-    if (!exists) abnormal_end_io(open, 1018, "can't find 'old' file");
+    // 1018 only for a name that is not there; a folder that may not be
+    // searched, for one, is the system's refusal.
+    if (lstat(name.c_str(), &link_status) != 0) {
+        if (errno == ENOENT) abnormal_end_io(open, 1018, "can't find 'old' file");
+        abnormal_end_io(open, errno);
+    }
     if (stat(name.c_str(), &target_status) != 0) {
         if (S_ISLNK(link_status.st_mode) && errno == ENOENT)
             abnormal_end_io(open, 1149, "status is 'OLD' and the file is a dangling symbolic link");

@@ -88,8 +88,9 @@ private:
 // before it is opened, ends the run abnormally (WRITE on an unconnected unit).
 TextUnit& text_unit(int unit, const SourceLocation& where = SourceLocation::current());
 
-// Opens unit 1 on "master_nml" with status old (errors 1018, 1148, 1149 or the
-// system's error).
+// Opens unit 1 on "master_nml" with status old: error 1018 when the name does
+// not exist, 1148 for a directory, 1149 for a dangling link; any other refusal
+// (a working folder that may not be searched) is the system's error.
 void open_config_file(const SourceLocation& where = SourceLocation::current());
 // Opens unit 7 on "master_error": created when absent, old text kept until the
 // first line is written.
