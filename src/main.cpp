@@ -10,12 +10,14 @@
 
 #include "geometry/init_geometry.hpp"
 #include "report/report.hpp"
+#include "runtime/abnormal_end.hpp"
 #include "runtime/parallel.hpp"
 #include "runtime/program_end.hpp"
 #include "runtime/units.hpp"
 #include "snapshot/snapshot.hpp"
 
 int main() {
+    vorn::start_terminate_report();
     vorn::start_floating_point_mode();
 #ifdef VORN_TEST_WORKERS
     // Test builds only: the same run on a fixed number of worker threads.

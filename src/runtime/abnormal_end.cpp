@@ -5,8 +5,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cxxabi.h>
+#include <exception>
+#include <memory>
 #include <optional>
 #include <string>
+#include <typeinfo>
+#include <unistd.h>
 
 #include "runtime/byte_output.hpp"
 #include "runtime/checked_array.hpp"
@@ -20,6 +25,11 @@ namespace {
 AbnormalEndObserver abnormal_end_observer = nullptr;
 
 constexpr std::string_view banner = "****** vorn run-time system: the run ends abnormally ******";
+
+// The line of the fixed report, and the empty report that stands for it.
+constexpr std::string_view memory_exhausted =
+    " Memory exhausted:  the report of this abnormal end could not be built\n";
+const std::string report_not_built;
 
 std::string_view statement_name(Statement statement) {
     switch (statement) {
@@ -55,17 +65,54 @@ void append_input_lines(std::string& report, std::string_view line, std::size_t 
     report += "^\n";
 }
 
+// Writes `text` on standard error with write(2), which allocates nothing.
+void write_standard_error(std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t n = ::write(STDERR_FILENO, text.data(), text.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        text.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
 [[noreturn]] void end_abnormally(const std::string& report) {
-    // A worker neither flushes nor ends: the thread that puts out its section does.
-    if (in_worker_thread()) hand_over_abnormal_end(report);
+    // A worker neither flushes nor ends: the thread that puts out its section
+    // does.  Should the hand-over fail to copy the report, the fixed one goes.
+    if (in_worker_thread()) {
+        try {
+            hand_over_abnormal_end(report);
+        } catch (...) {
+            hand_over_abnormal_end(report_not_built);
+        }
+    }
     put_out_unfinished_chunk();
     flush_all_units(true);
-    std::fputs(report.c_str(), stderr);
-    std::fflush(stderr);
+    if (report.empty()) {
+        write_standard_error("\n");
+        write_standard_error(banner);
+        write_standard_error("\n");
+        write_standard_error(memory_exhausted);
+    } else {
+        std::fputs(report.c_str(), stderr);
+        std::fflush(stderr);
+    }
     if (abnormal_end_observer != nullptr) abnormal_end_observer();
     abandon_byte_output();
     std::signal(SIGABRT, SIG_DFL);
     std::abort();
+}
+
+// Ends the run with the report that `build` returns, or with the fixed report
+// when building it fails (memory exhausted).
+template <class Build>
+[[noreturn]] void end_with_report(const Build& build) {
+    std::string report;
+    try {
+        report = build();
+    } catch (...) {
+        end_abnormally(report_not_built);
+    }
+    end_abnormally(report);
 }
 
 std::string report_start() {
@@ -77,8 +124,8 @@ std::string report_start() {
 
 // The one builder of the I/O failure reports.  `error_line` is the line
 // after the banner; `input_line` is shown when `column` is set.
-[[noreturn]] void end_io(const IoStatement& failed, const std::string& error_line, std::string_view input_line = {},
-                         std::optional<std::size_t> column = std::nullopt) {
+std::string io_report(const IoStatement& failed, const std::string& error_line, std::string_view input_line = {},
+                      std::optional<std::size_t> column = std::nullopt) {
     std::string report = report_start();
     report += error_line;
     report += '\n';
@@ -92,52 +139,85 @@ std::string report_start() {
     report += failed.file;
     report += '\n';
     if (column) append_input_lines(report, input_line, *column);
-    end_abnormally(report);
+    return report;
 }
 
 std::string error_line(int error_number, std::string_view text) {
     return " Error " + std::to_string(error_number) + ":  " + std::string(text);
 }
 
+// The line that names what called std::terminate: the exception being
+// handled, if any, with its type and, for a std::exception, its what().
+std::string terminate_cause() {
+    const std::type_info* type = abi::__cxa_current_exception_type();
+    if (type == nullptr) return " Terminated:  std::terminate called with no exception";
+    std::string line = " Uncaught exception:  ";
+    int status = 0;
+    const std::unique_ptr<char, void (*)(void*)> readable(abi::__cxa_demangle(type->name(), nullptr, nullptr, &status),
+                                                          std::free);
+    line += readable != nullptr ? readable.get() : type->name();
+    try {
+        throw;
+    } catch (const std::exception& thrown) {
+        line += ": ";
+        line += thrown.what();
+    } catch (...) {
+        // Any other type carries no text: its name is the whole line.
+    }
+    return line;
+}
+
+[[noreturn]] void end_at_terminate() {
+    end_with_report([] { return report_start() + terminate_cause() + '\n'; });
+}
+
 }  // namespace
 
 void abnormal_end_io(const IoStatement& failed, int error_number, std::string_view text) {
-    end_io(failed, error_line(error_number, text));
+    end_with_report([&] { return io_report(failed, error_line(error_number, text)); });
 }
 
 void abnormal_end_io(const IoStatement& failed, int system_error) {
-    end_io(failed, error_line(system_error, std::strerror(system_error)));
+    end_with_report([&] { return io_report(failed, error_line(system_error, std::strerror(system_error))); });
 }
 
-void abnormal_end_at_end_of_file(const IoStatement& failed) { end_io(failed, " End-of-file:  -1"); }
+void abnormal_end_at_end_of_file(const IoStatement& failed) {
+    end_with_report([&] { return io_report(failed, " End-of-file:  -1"); });
+}
 
 void abnormal_end_in_input(const IoStatement& failed, int error_number, std::string_view text,
                            std::string_view line, std::size_t column) {
-    end_io(failed, error_line(error_number, text), line, column);
+    end_with_report([&] { return io_report(failed, error_line(error_number, text), line, column); });
 }
 
 void abnormal_end_message(std::string_view lines) {
-    std::string report = report_start();
-    report += lines;
-    report += '\n';
-    end_abnormally(report);
+    end_with_report([&] {
+        std::string report = report_start();
+        report += lines;
+        report += '\n';
+        return report;
+    });
 }
 
 void subscript_out_of_range(long subscript_number, long value, const char* array_name,
                             const SourceLocation& where) {
-    std::string report = report_start();
-    report += "Subscript out of range. Location:  line " + std::to_string(where.line()) + " column " +
-              std::to_string(where.column()) + " of '";
-    report += base_name(where.file_name());
-    report += "'\n";
-    report += "Subscript number " + std::to_string(subscript_number) + " has value " + std::to_string(value) +
-              " in array '";
-    report += array_name;
-    report += "'\n";
-    end_abnormally(report);
+    end_with_report([&] {
+        std::string report = report_start();
+        report += "Subscript out of range. Location:  line " + std::to_string(where.line()) + " column " +
+                  std::to_string(where.column()) + " of '";
+        report += base_name(where.file_name());
+        report += "'\n";
+        report += "Subscript number " + std::to_string(subscript_number) + " has value " + std::to_string(value) +
+                  " in array '";
+        report += array_name;
+        report += "'\n";
+        return report;
+    });
 }
 
 void abnormal_end_report(const std::string& report) { end_abnormally(report); }
+
+void start_terminate_report() { std::set_terminate(end_at_terminate); }
 
 void set_abnormal_end_observer(AbnormalEndObserver observer) { abnormal_end_observer = observer; }
 

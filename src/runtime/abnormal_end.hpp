@@ -18,6 +18,15 @@
 //   or for a subscript out of bounds:
 //   Subscript out of range. Location:  line <l> column <c> of '<source file>'
 //   Subscript number <k> has value <v> in array '<NAME>'
+//   or at std::terminate (an exception that escapes, or a direct call):
+//    Uncaught exception:  <type>: <what()>   (": <what()>" for a std::exception)
+//    Terminated:  std::terminate called with no exception
+//
+// A report whose text cannot be built (memory exhausted) is replaced by a
+// fixed one, written without allocating:
+//   (empty line)
+//   ****** <run-time system banner> ******
+//    Memory exhausted:  the report of this abnormal end could not be built
 #pragma once
 
 #include <cstddef>
@@ -59,6 +68,10 @@ struct IoStatement {
 // Ends the run abnormally with a report already built, banner included: the
 // report of a worker thread, handed to the thread that puts out its section.
 [[noreturn]] void abnormal_end_report(const std::string& report);
+
+// From now on every std::terminate, in any thread, ends the run abnormally with
+// the report that names its cause, in place of the C++ runtime's message.
+void start_terminate_report();
 
 // A test or fuzzing harness may observe an abnormal end.  The observer runs
 // after the units have been flushed and the report written, in the frame where

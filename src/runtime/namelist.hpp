@@ -38,6 +38,8 @@
 //   1099  "too many values for NAMELIST object": more values than the item
 //         has elements from its starting element onwards; nothing is stored
 //         past the item
+//   5002  a line longer than max_config_line_length (units.hpp), found by
+//         the line reader before the line is stored
 // A null value (",," or "r*" without a value, "=" without any value) and a
 // character, logical or complex value are value errors (1083 or 1084) marked
 // at the character where the value should be.  Value errors and 1099 add the

@@ -28,6 +28,7 @@ void (*unit_flushers[4])(bool) = {};
 
 constexpr int unit_not_connected = 5001;
 constexpr std::string_view unit_not_connected_text = "unit is not connected";
+constexpr int config_line_too_long = 5002;
 
 // Descriptors 0, 1 and 2 stay with the standard streams: one that is closed
 // is held by a read-only /dev/null, so no file of the run takes its place and
@@ -145,8 +146,12 @@ void open_config_file(const SourceLocation& where) {
     const IoStatement open{Statement::open, config_unit, config_file_name, where};
     struct stat link_status;
     struct stat target_status;
-    bool exists = lstat(name.c_str(), &link_status) == 0;
-    if (!exists) abnormal_end_io(open, 1018, "can't find 'old' file");
+    // 1018 only for a name that is not there; a folder that may not be
+    // searched, for one, is the system's refusal.
+    if (lstat(name.c_str(), &link_status) != 0) {
+        if (errno == ENOENT) abnormal_end_io(open, 1018, "can't find 'old' file");
+        abnormal_end_io(open, errno);
+    }
     if (stat(name.c_str(), &target_status) != 0) {
         if (S_ISLNK(link_status.st_mode) && errno == ENOENT)
             abnormal_end_io(open, 1149, "status is 'OLD' and the file is a dangling symbolic link");
@@ -173,6 +178,7 @@ void open_error_file(const SourceLocation& where) {
 bool read_config_line(std::string& line, const SourceLocation& where) {
     line.clear();
     if (config.fd < 0) return false;
+    const IoStatement read{Statement::read, config_unit, config_file_name, where};
     bool any = false;
     for (;;) {
         if (config.next == config.size) {
@@ -180,7 +186,7 @@ bool read_config_line(std::string& line, const SourceLocation& where) {
             ssize_t n;
             do n = ::read(config.fd, config.block, sizeof config.block);
             while (n < 0 && errno == EINTR);
-            if (n < 0) abnormal_end_io({Statement::read, config_unit, config_file_name, where}, errno);
+            if (n < 0) abnormal_end_io(read, errno);
             if (n == 0) {
                 config.at_end = true;
                 return any;
@@ -191,13 +197,16 @@ bool read_config_line(std::string& line, const SourceLocation& where) {
         any = true;
         const char* start = config.block + config.next;
         const void* newline = std::memchr(start, '\n', config.size - config.next);
+        const std::size_t n = newline != nullptr ? static_cast<const char*>(newline) - start : config.size - config.next;
+        // The line is refused before it grows past the bound.
+        if (n > max_config_line_length - line.size())
+            abnormal_end_io(read, config_line_too_long,
+                            "line longer than " + std::to_string(max_config_line_length) + " characters");
+        line.append(start, n);
         if (newline != nullptr) {
-            std::size_t n = static_cast<const char*>(newline) - start;
-            line.append(start, n);
             config.next += n + 1;
             return true;
         }
-        line.append(start, config.size - config.next);
         config.next = config.size;
     }
 }

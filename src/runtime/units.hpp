@@ -88,8 +88,9 @@ private:
 // before it is opened, ends the run abnormally (WRITE on an unconnected unit).
 TextUnit& text_unit(int unit, const SourceLocation& where = SourceLocation::current());
 
-// Opens unit 1 on "master_nml" with status old (errors 1018, 1148, 1149 or the
-// system's error).
+// Opens unit 1 on "master_nml" with status old: error 1018 when the name does
+// not exist, 1148 for a directory, 1149 for a dangling link; any other refusal
+// (a working folder that may not be searched) is the system's error.
 void open_config_file(const SourceLocation& where = SourceLocation::current());
 // Opens unit 7 on "master_error": created when absent, old text kept until the
 // first line is written.
@@ -100,6 +101,11 @@ void open_error_file(const SourceLocation& where = SourceLocation::current());
 // closed keeps its descriptor, held read-only, so that writing there fails as
 // before.  Returns the descriptor, or -1 with errno set.
 int open_descriptor(const char* path, int flags, mode_t mode = 0666);
+
+// The longest line that unit 1 reads: 1 MiB before its newline, far above any
+// line of a configuration.  A longer line ends the run abnormally (error 5002),
+// so that a file without line ends (/dev/zero) is read in bounded memory.
+inline constexpr std::size_t max_config_line_length = std::size_t{1} << 20;
 
 // Reads the next line of unit 1 without its newline.  Returns false at the end
 // of the file.  `where` is the READ statement that a failure report names.

@@ -40,9 +40,9 @@ void expect_report(const RunResult& run, const std::string& lines) {
     EXPECT_EQ(run.err.find(closing_note), std::string::npos) << run.err;
 }
 
-// The report of a failed OPEN of unit 1 in the main program.
-std::string open_report(const std::string& error_line) {
-    return escaped(error_line) + "\n Location:  the OPEN statement at line [0-9]+ of \"main\\.cpp\"\n"
+// The report of a failed statement (OPEN, READ) on unit 1 in the main program.
+std::string unit_1_report(const std::string& statement, const std::string& error_line) {
+    return escaped(error_line) + "\n Location:  the " + statement + " statement at line [0-9]+ of \"main\\.cpp\"\n"
                                  " Unit:  1\n File:  master_nml\n";
 }
 
@@ -75,7 +75,7 @@ TEST(Faults, AMasterNmlThatIsADirectoryIsError1148) {
     fs::create_directory(dir / "master_nml");
     write_file(dir / "master_nml" / "master_nml", example_config());
     const RunResult run = run_program(dir);
-    expect_report(run, open_report(" Error 1148:  attempting to open a directory"));
+    expect_report(run, unit_1_report("OPEN", " Error 1148:  attempting to open a directory"));
     EXPECT_EQ(run.out, "");
     // Unit 1 is opened before unit 7.
     EXPECT_FALSE(fs::exists(dir / "master_error"));
@@ -85,13 +85,31 @@ TEST(Faults, AMasterNmlThatIsADanglingLinkIsError1149) {
     const fs::path dir = scratch_dir("faults_master_nml_dangling");
     fs::create_symlink("no_such_configuration", dir / "master_nml");
     const RunResult run = run_program(dir);
-    expect_report(run, open_report(" Error 1149:  status is 'OLD' and the file is a dangling symbolic link"));
+    expect_report(run, unit_1_report("OPEN", " Error 1149:  status is 'OLD' and the file is a dangling symbolic link"));
     EXPECT_EQ(run.out, "");
     EXPECT_FALSE(fs::exists(dir / "master_error"));
 
     // The same link once its target exists is read as the file.
     write_file(dir / "no_such_configuration", example_config());
     EXPECT_EQ(run_program(dir).exit_status, 0);
+}
+
+// The memory of a run, limited so that a read that grows without bound fails
+// at once rather than taking the machine's memory: its address space, or in a
+// build with the address sanitizer (which reserves terabytes of address space)
+// the size of one allocation.
+#if defined(__SANITIZE_ADDRESS__)
+const std::string limited_memory = "export ASAN_OPTIONS=\"${ASAN_OPTIONS}:max_allocation_size_mb=256\"; ";
+#else
+const std::string limited_memory = "ulimit -v 524288; ";
+#endif
+
+TEST(Faults, AMasterNmlWithoutLineEndsIsRefusedAtItsFirstLineInBoundedMemory) {
+    const fs::path dir = scratch_dir("faults_master_nml_dev_zero");
+    fs::create_symlink("/dev/zero", dir / "master_nml");
+    const RunResult run = run_command(dir, limited_memory + "'" + VORN_PROGRAM + "'");
+    expect_report(run, unit_1_report("READ", " Error 5002:  line longer than 1048576 characters"));
+    EXPECT_EQ(run.out, "");
 }
 
 // A configuration whose arithmetic meets a trapping exception: the example

@@ -1,15 +1,44 @@
 // The abnormal-end reports, each built by one routine, and their observer,
 // which sees an end wherever it starts: in a destructor, or in the handler of
-// a trapped floating-point exception.
+// a trapped floating-point exception; the report at std::terminate, in the
+// calling thread and in a worker; and the fixed report when memory is
+// exhausted.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "runtime/abnormal_end.hpp"
 #include "runtime/checked_array.hpp"
+#include "runtime/parallel.hpp"
 #include "runtime/program_end.hpp"
 #include "support/child_run.hpp"
+
+// The allocations of C++ objects of this test program, with a switch that
+// refuses them all as an exhausted memory would.  Only the scalar forms are
+// replaced (and the nothrow one, which the others free): the array and
+// aligned forms keep their own allocator on both of their ends.  The ends are
+// kept out of line, where the compiler cannot pair a new with the free.
+namespace {
+std::atomic<bool> memory_exhausted{false};
+}  // namespace
+
+void* operator new(std::size_t size) {
+    void* block = memory_exhausted ? nullptr : std::malloc(size == 0 ? 1 : size);
+    if (block == nullptr) throw std::bad_alloc();
+    return block;
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return memory_exhausted ? nullptr : std::malloc(size == 0 ? 1 : size);
+}
+[[gnu::noinline]] void operator delete(void* block) noexcept { std::free(block); }
+[[gnu::noinline]] void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
 namespace vorn::test {
 namespace {
@@ -75,6 +104,94 @@ TEST(AbnormalEnd, WithoutAnObserverTheRunAborts) {
     EXPECT_FALSE(run.ended_abnormally);
     EXPECT_EQ(run.signal, SIGABRT);
     EXPECT_TRUE(run.report.ends_with(" ******\n a message\n")) << run.report;
+}
+
+// --- std::terminate ------------------------------------------------------
+
+// Runs `work` where no handler catches what it throws: std::terminate follows.
+void without_handler(const std::function<void()>& work) noexcept { work(); }
+
+// The report line of the end at std::terminate while `work` runs.
+std::string terminate_report_of(const std::function<void()>& work) {
+    return report_of([&] {
+        start_terminate_report();
+        without_handler(work);
+    });
+}
+
+struct NotAStandardException {};
+
+TEST(TerminateReport, NamesTheExceptionThatEscapedByItsTypeAndWhat) {
+    EXPECT_EQ(terminate_report_of([] { throw std::runtime_error("the disk is on fire"); }),
+              " Uncaught exception:  std::runtime_error: the disk is on fire\n");
+    EXPECT_EQ(terminate_report_of([] { throw std::bad_alloc(); }),
+              " Uncaught exception:  std::bad_alloc: std::bad_alloc\n");
+    EXPECT_EQ(terminate_report_of([] { throw NotAStandardException(); }),
+              " Uncaught exception:  vorn::test::(anonymous namespace)::NotAStandardException\n");
+    EXPECT_EQ(terminate_report_of([] { throw 7; }), " Uncaught exception:  int\n");
+    EXPECT_EQ(terminate_report_of([] { std::terminate(); }),
+              " Terminated:  std::terminate called with no exception\n");
+}
+
+// Chunk c of a section on three workers puts "chunk c" on standard error;
+// chunk 5 calls `fail` after its first record.
+void section_failing_at_chunk_5(void (*fail)()) {
+    start_terminate_report();
+    set_worker_count_for_testing(3);
+    ordered_chunks(
+        8,
+        [fail](std::int32_t chunk, TextUnit& buffer) {
+            buffer.put("chunk " + std::to_string(chunk) + "\n");
+            if (chunk == 5) fail();
+        },
+        [](std::int32_t, std::string_view characters) {
+            std::fwrite(characters.data(), 1, characters.size(), stderr);
+        });
+}
+
+const std::string chunks_before_the_failure = "chunk 0\nchunk 1\nchunk 2\nchunk 3\nchunk 4\nchunk 5\n";
+
+TEST(TerminateReport, InAWorkerComesAfterTheRecordsBeforeTheFailure) {
+    const ChildRun run = run_in_child([] {
+        section_failing_at_chunk_5([] { throw std::length_error("chunk 5 is too long"); });
+    });
+    EXPECT_TRUE(run.ended_abnormally) << "returned " << run.returned << ", signal " << run.signal;
+    EXPECT_TRUE(run.report.starts_with(chunks_before_the_failure + "\n****** ")) << run.report;
+    EXPECT_TRUE(run.report.ends_with(" ******\n Uncaught exception:  std::length_error: chunk 5 is too long\n"))
+        << run.report;
+}
+
+// --- Memory exhausted -----------------------------------------------------
+
+const std::string fixed_report =
+    "\n****** vorn run-time system: the run ends abnormally ******\n"
+    " Memory exhausted:  the report of this abnormal end could not be built\n";
+
+TEST(ReportWithoutMemory, IsTheFixedReport) {
+    // An I/O failure, and an escaping std::bad_alloc, in the calling thread.
+    EXPECT_EQ(run_in_child([] {
+                  memory_exhausted = true;
+                  abnormal_end_io(failed_read, 1092, "variable not in NAMELIST group");
+              }).report,
+              fixed_report);
+    const ChildRun terminated = run_in_child([] {
+        start_terminate_report();
+        memory_exhausted = true;
+        without_handler([] { throw std::bad_alloc(); });
+    });
+    EXPECT_TRUE(terminated.ended_abnormally);
+    EXPECT_EQ(terminated.report, fixed_report);
+}
+
+TEST(ReportWithoutMemory, OfAWorkerIsHandedOverAndComesAfterTheRecordsBeforeTheFailure) {
+    const ChildRun run = run_in_child([] {
+        section_failing_at_chunk_5([] {
+            memory_exhausted = true;
+            throw std::bad_alloc();
+        });
+    });
+    EXPECT_TRUE(run.ended_abnormally) << "returned " << run.returned << ", signal " << run.signal;
+    EXPECT_EQ(run.report, chunks_before_the_failure + fixed_report);
 }
 
 }  // namespace

@@ -485,6 +485,37 @@ TEST_F(NamelistTest, MoreValuesThanElementsIsError1099AndNothingIsStoredPastTheI
     EXPECT_EQ(sample.k[0], 0);
 }
 
+// --- Line length -------------------------------------------------------------
+
+// A line of `length` characters that sets N to 3 (blanks after the value),
+// then `after` on the following lines.
+std::string line_of_length(std::size_t length, std::string_view after) {
+    std::string text = "&NML_TEST N = 3";
+    text.resize(length, ' ');
+    return text + std::string(after);
+}
+
+class ConfigLineLength : public NamelistTest {};
+
+TEST_F(ConfigLineLength, ALineUpToTheBoundIsRead) {
+    read(line_of_length(vorn::max_config_line_length, "\n X = 2.5 /\n"));
+    EXPECT_EQ(sample.n, 3);
+    EXPECT_EQ(sample.x, 2.5);
+    // Its carriage return belongs to the line end.
+    read(line_of_length(vorn::max_config_line_length - 1, "\r\n/\n"));
+    EXPECT_EQ(sample.n, 3);
+}
+
+TEST_F(ConfigLineLength, ALongerLineIsError5002AndNothingOfItIsRead) {
+    const std::string too_long = error(" Error 5002:  line longer than 1048576 characters");
+    EXPECT_EQ(failure(line_of_length(vorn::max_config_line_length + 1, "\n/\n")), too_long);
+    EXPECT_EQ(sample.n, 0);
+    // Without a newline up to the end of the file.
+    EXPECT_EQ(failure(line_of_length(vorn::max_config_line_length + 1, "")), too_long);
+    // In the lines that the search for the group skips too.
+    EXPECT_EQ(failure(std::string(vorn::max_config_line_length + 1, '!') + "\n&NML_TEST N = 3 /\n"), too_long);
+}
+
 TEST_F(NamelistTest, WithoutAnObserverAReadErrorAborts) {
     EXPECT_EXIT(
         {
