@@ -1,11 +1,16 @@
 #include "runtime/byte_output.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <string>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,22 +24,23 @@ namespace {
 
 // As the system's own limit on a chain of symbolic links.
 constexpr int max_link_hops = 40;
-// Room left in a file name for the temporary name's dot, process and counter.
-constexpr std::size_t temporary_base_length = 200;
+// Room left in a file name for the staged name's dot and random part.
+constexpr std::size_t staged_base_length = 200;
+// Random names tried before the making of a staged name counts as failed.
+constexpr int fresh_name_attempts = 100;
 
 struct ByteUnit {
     int unit = -1;
     int fd = -1;
     bool writable = false;
     // The file is incomplete: a byte refused because the unit is read-only,
-    // or a failed block, flush to the disk, close or renaming.
+    // or a failed block, flush to the disk, link, close or renaming.
     bool failed = false;
     // A byte for a unit that is not connected was refused.
     bool refused_elsewhere = false;
-    // Set while a regular file is written under `temporary` to replace `target`.
-    bool replacing = false;
+    // Set while a staged file is written to replace `target`.
+    bool staged = false;
     std::string target;
-    std::string temporary;
     // The text of the last error line for refused bytes, while no byte has been
     // accepted since.
     std::string_view refusal_reported;
@@ -42,6 +48,15 @@ struct ByteUnit {
     std::size_t used = 0;
     unsigned char buffer[byte_block_size];
 } byte_unit;
+
+// The staged file's name from its making until it takes the target's name or
+// is removed; a termination signal removes it too, so it is set only when
+// `path` is complete.
+struct StagedName {
+    char path[PATH_MAX] = {};
+    std::atomic<bool> set{false};
+} staged_name;
+static_assert(std::atomic<bool>::is_always_lock_free, "read by a signal handler");
 
 // 0 when `unit` may take bytes now, else the refusal code.
 int refusal(int unit) {
@@ -69,9 +84,9 @@ bool write_block() {
         }
         done += static_cast<std::size_t>(n);
     }
-    // A replacement is flushed to the disk at closing: its blocks start on
+    // A staged file is flushed to the disk at closing: its blocks start on
     // their way now, so that the flush at closing waits for the last alone.
-    if (written && byte_unit.replacing)
+    if (written && byte_unit.staged)
         sync_file_range(byte_unit.fd, byte_unit.written, static_cast<off_t>(byte_unit.used), SYNC_FILE_RANGE_WRITE);
     byte_unit.written += static_cast<off_t>(byte_unit.used);
     byte_unit.used = 0;
@@ -116,22 +131,77 @@ bool may_write(const std::string& path) {
     return true;
 }
 
-// Creates the new file beside `target`, with the mode of the file it replaces
-// (`mode` 0: the mode of a new file).  Returns the descriptor or -1 (errno).
-int create_replacement(const std::string& target, mode_t mode) {
-    const std::string folder = folder_of(target);
-    const std::string base = target.substr(folder.size(), temporary_base_length);
-    const std::string prefix = folder + "." + base + "." + std::to_string(getpid()) + "-";
-    for (int attempt = 0;; ++attempt) {
-        byte_unit.temporary = prefix + std::to_string(attempt);
-        const int fd = open_descriptor(byte_unit.temporary.c_str(), O_RDWR | O_CREAT | O_EXCL);
-        if (fd >= 0) {
-            if (mode != 0) fchmod(fd, mode & 07777);
-            return fd;
-        }
-        // A file of that name is left from an earlier run of this process number.
-        if (errno != EEXIST || attempt == 99) return -1;
+// A hidden name beside `target` with a random part, so that no file left by
+// an earlier run (of any process number) stands in its way.
+std::string fresh_name(const std::string& target) {
+    static std::uint64_t drawn = 0;
+    std::uint64_t bits = 0;
+    if (getrandom(&bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits)) {
+        timespec now;
+        clock_gettime(CLOCK_REALTIME, &now);
+        bits = (static_cast<std::uint64_t>(getpid()) << 40) ^ (static_cast<std::uint64_t>(now.tv_nsec) << 8) ^
+               static_cast<std::uint64_t>(now.tv_sec) ^ ++drawn;
     }
+    char digits[17];
+    std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(bits));
+    const std::string folder = folder_of(target);
+    return folder + "." + target.substr(folder.size(), staged_base_length) + "." + digits;
+}
+
+void set_staged_name(const std::string& path) {
+    staged_name.set = false;
+    const std::size_t n = std::min(path.size(), sizeof staged_name.path - 1);
+    std::memcpy(staged_name.path, path.data(), n);
+    staged_name.path[n] = '\0';
+    staged_name.set = true;
+}
+
+void remove_staged_name() {
+    if (!staged_name.set) return;
+    ::unlink(staged_name.path);
+    staged_name.set = false;
+}
+
+// Makes a staged name beside `target` with `make` (a creation that fails
+// with EEXIST where the name is taken), drawing fresh names.  Returns 0 or
+// the system's error.
+template <typename Make>
+int make_fresh_name(const std::string& target, Make make) {
+    for (int attempt = 0; attempt < fresh_name_attempts; ++attempt) {
+        set_staged_name(fresh_name(target));
+        if (make(staged_name.path)) return 0;
+        const int error = errno;
+        staged_name.set = false;
+        if (error != EEXIST) return error;
+    }
+    return EEXIST;
+}
+
+std::string descriptor_link(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
+// Creates the staged file in the folder of `target`: a file with no name
+// where the file system makes one and it can be linked later through /proc,
+// else a hidden file.  It takes the mode of the file it replaces (`mode` 0:
+// the mode of a new file).  Returns the descriptor or -1 (errno).
+int create_staged_file(const std::string& target, mode_t mode) {
+    const std::string folder = folder_of(target);
+    int fd = open_descriptor(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_RDWR);
+    if (fd >= 0 && access(descriptor_link(fd).c_str(), F_OK) != 0) {
+        ::close(fd);
+        fd = -1;
+    }
+    if (fd < 0) {
+        const int error = make_fresh_name(target, [&fd](const char* path) {
+            fd = open_descriptor(path, O_RDWR | O_CREAT | O_EXCL);
+            return fd >= 0;
+        });
+        if (error != 0) {
+            errno = error;
+            return -1;
+        }
+    }
+    if (mode != 0) fchmod(fd, mode & 07777);
+    return fd;
 }
 
 // Opens an existing file that is written where it is: reading and writing,
@@ -156,6 +226,29 @@ int open_in_place(const std::string& path, bool& writable) {
     return -1;
 }
 
+// Gives the staged file with no name a fresh name beside its target.
+// Returns 0 or the system's error.
+int link_staged_file() {
+    const std::string link = descriptor_link(byte_unit.fd);
+    return make_fresh_name(byte_unit.target, [&link](const char* path) {
+        return linkat(AT_FDCWD, link.c_str(), AT_FDCWD, path, AT_SYMLINK_FOLLOW) == 0;
+    });
+}
+
+// The staged file, complete and on the disk, takes the target's name.
+void put_in_place() {
+    if (std::rename(staged_name.path, byte_unit.target.c_str()) == 0) {
+        staged_name.set = false;
+        return;
+    }
+    report_failed_write();
+}
+
+extern "C" void end_on_termination_signal(int signal) {
+    if (staged_name.set.load()) ::unlink(staged_name.path);
+    _exit(128 + signal);
+}
+
 }  // namespace
 
 void open_byte_output(int unit, std::string_view file_name, const SourceLocation& where) {
@@ -168,8 +261,8 @@ void open_byte_output(int unit, std::string_view file_name, const SourceLocation
     if (exists && S_ISDIR(status.st_mode)) abnormal_end_io(open, EISDIR);
 
     bool writable = true;
-    const bool replacing = !exists || (S_ISREG(status.st_mode) && may_write(target));
-    const int fd = replacing ? create_replacement(target, exists ? status.st_mode : 0) : open_in_place(target, writable);
+    const bool staged = !exists || (S_ISREG(status.st_mode) && may_write(target));
+    const int fd = staged ? create_staged_file(target, exists ? status.st_mode : 0) : open_in_place(target, writable);
     if (fd < 0) abnormal_end_io(open, errno);
 
     byte_unit.unit = unit;
@@ -177,7 +270,7 @@ void open_byte_output(int unit, std::string_view file_name, const SourceLocation
     byte_unit.writable = writable;
     byte_unit.failed = false;
     byte_unit.refused_elsewhere = false;
-    byte_unit.replacing = replacing;
+    byte_unit.staged = staged;
     byte_unit.target = target;
     byte_unit.refusal_reported = {};
     byte_unit.written = 0;
@@ -216,16 +309,18 @@ void write_bytes_reporting(int unit, const void* bytes, std::size_t count, std::
 void close_byte_output(int unit) {
     if (unit < 0 || unit != byte_unit.unit || byte_unit.fd < 0) return;
     flush_block(false);
-    // The replacement is on the disk before it takes the older file's name.
-    if (byte_unit.replacing && !byte_unit.failed && fsync(byte_unit.fd) != 0) report_failed_write();
+    if (byte_unit.staged && !byte_unit.failed) {
+        // On the disk, and with a name of its own, before it takes the target's.
+        if (fsync(byte_unit.fd) != 0) report_failed_write();
+        else if (!staged_name.set && link_staged_file() != 0) report_failed_write();
+    }
     if (::close(byte_unit.fd) != 0) report_failed_write();
     byte_unit.fd = -1;
     byte_unit.writable = false;
-    if (!byte_unit.replacing) return;
-    byte_unit.replacing = false;
-    if (!byte_unit.failed && std::rename(byte_unit.temporary.c_str(), byte_unit.target.c_str()) != 0)
-        report_failed_write();
-    if (byte_unit.failed) ::unlink(byte_unit.temporary.c_str());
+    if (!byte_unit.staged) return;
+    byte_unit.staged = false;
+    if (!byte_unit.failed) put_in_place();
+    remove_staged_name();
 }
 
 bool byte_output_failed() { return byte_unit.failed || byte_unit.refused_elsewhere; }
@@ -233,11 +328,26 @@ bool byte_output_failed() { return byte_unit.failed || byte_unit.refused_elsewhe
 void flush_byte_output(bool quiet) { flush_block(quiet); }
 
 void abandon_byte_output() {
-    if (byte_unit.fd < 0 || !byte_unit.replacing) return;
-    ::close(byte_unit.fd);
-    ::unlink(byte_unit.temporary.c_str());
-    byte_unit.fd = -1;
-    byte_unit.replacing = false;
+    if (byte_unit.staged && byte_unit.fd >= 0) {
+        ::close(byte_unit.fd);
+        byte_unit.fd = -1;
+        byte_unit.staged = false;
+    }
+    remove_staged_name();
+}
+
+void handle_termination_signals() {
+    static constexpr int termination_signals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM,
+                                                  SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU};
+    struct sigaction action = {};
+    action.sa_handler = end_on_termination_signal;
+    sigfillset(&action.sa_mask);
+    for (const int signal : termination_signals) {
+        struct sigaction inherited;
+        // A signal ignored from the start (nohup, a background job) stays so.
+        if (sigaction(signal, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) continue;
+        sigaction(signal, &action, nullptr);
+    }
 }
 
 }  // namespace vorn

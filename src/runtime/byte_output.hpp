@@ -11,14 +11,15 @@
 // write_bytes_reporting, which gives one error line for a run of refused bytes
 // with the same text rather than one per byte.
 //
-// A regular file is replaced whole or not at all: the bytes go to a new file
-// beside it (".<name>.<process>-<n>", in the folder of the file that a
-// symbolic link names), which takes the file's name only when the unit is
-// closed with every byte written, flushed to the disk and closed without
-// error; otherwise it is removed and an older file stays as it was.  Each
-// block of the new file is sent on its way to the disk once written, so the
-// flush at closing waits for little more than the last block.  A device
-// (such as /dev/null or /dev/full) is written directly.
+// A regular file is replaced whole or not at all: the bytes go to a staged
+// file in the folder of the file that the name leads to, a file with no name
+// (O_TMPFILE) where the file system allows it, else a hidden one
+// (".<name>.<16 random hexadecimal digits>").  It takes the file's name only
+// when the unit is closed with every byte written, flushed to the disk and
+// closed without error; otherwise it is removed and an older file stays as it
+// was.  Each block of the staged file is sent on its way to the disk once
+// written, so the flush at closing waits for little more than the last block.
+// A device (such as /dev/null or /dev/full) is written directly.
 //
 // Bytes are gathered in a static buffer of `byte_block_size` bytes and written
 // in blocks, when the buffer is full, at closing and at every end of the run.
@@ -53,8 +54,7 @@ inline constexpr std::string_view write_error_text = "Error in writing the outpu
 
 // Connects `unit` to the file `file_name` (given without trailing blanks).
 // Symbolic links are followed to the file they name.  A regular file, or a
-// file that does not exist yet, is written under a temporary name and
-// replaced at closing.  An existing file that may not be written is connected
+// file that does not exist yet, is staged and replaced at closing.  An existing file that may not be written is connected
 // for reading, as is a device that may only be read: every byte written to it
 // is refused.  A directory of that name, a folder where the new file cannot be
 // created, or a file that cannot be opened at all ends the run abnormally
@@ -79,9 +79,9 @@ void write_bytes_reporting(int unit, const void* bytes, std::size_t count,
                            std::string_view error_text = write_error_text);
 
 // Writes out the buffered bytes and disconnects the unit, keeping the file;
-// a replacement takes the file's name now, or is removed after a failure.
+// a staged file takes the file's name now, or is removed after a failure.
 // A unit that is not connected is left as it is.  A failing flush to the disk,
-// close or renaming counts as a failed block.
+// link, close or renaming counts as a failed block.
 void close_byte_output(int unit);
 
 // True when a byte was refused or a block failed since the last opening.
@@ -91,8 +91,15 @@ bool byte_output_failed();
 // block on unit 7 unless `quiet` (used by flush_all_units).
 void flush_byte_output(bool quiet);
 
-// At an end of the run before the unit is closed: the unfinished replacement
+// At an end of the run before the unit is closed: the unfinished staged file
 // is removed, so the older file stays as it was.
 void abandon_byte_output();
+
+// The ends of the run by a signal, set at its start.  Each catchable
+// termination signal (SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGALRM, SIGUSR1,
+// SIGUSR2, SIGXCPU) that the run did not inherit as ignored removes the
+// unfinished staged file and ends the process with status 128 + the signal's
+// number, also as process 1 of a container.
+void handle_termination_signals();
 
 }  // namespace vorn

@@ -1,0 +1,151 @@
+// The byte output's staged file where runs get interrupted: a file with no
+// name or a hidden one, and the ends of a run by a signal (as process 1 of a
+// container too).
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <regex>
+#include <sched.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "matfile/snapshot_file_fixture.hpp"
+#include "support/system_call_faults.hpp"
+
+namespace vorn::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string older = "an older snapshot, longer than the new bytes";
+const std::vector<std::string> older_only = {"master_error", "out.mat"};
+
+// Writes a block and a half to "out.mat", as the writers do: the first block
+// reaches the file.
+void write_a_block_and_a_half() {
+    open_byte_output(snapshot_unit, "out.mat");
+    const std::string data(byte_block_size * 3 / 2, 'n');
+    write_bytes_reporting(snapshot_unit, data.data(), data.size());
+}
+
+// The child's last word: whether the file was written, once unit 7 is out.
+std::string outcome() {
+    flush_all_units();
+    return byte_output_failed() ? "failed" : "written";
+}
+
+enum class Staging { unnamed, hidden };
+
+std::string staging_name(Staging staging) { return staging == Staging::unnamed ? "Unnamed" : "Hidden"; }
+
+void PrintTo(Staging staging, std::ostream* out) { *out << staging_name(staging); }
+
+// In a child: a file system that makes no file without a name, for `hidden`.
+void stage(Staging staging) {
+    if (staging == Staging::hidden && !refuse_unnamed_files(EOPNOTSUPP)) _exit(90);
+}
+
+// --- 1. An interrupted run leaves nothing behind ---------------------------
+
+using ByteOutputInterrupted = SnapshotFileTest;
+
+TEST_F(ByteOutputInterrupted, TheStagedFileHasNoNameWhereTheFileSystemMakesOne) {
+    write_file(dir_ / "out.mat", older);
+    write_a_block_and_a_half();
+    EXPECT_EQ(names_in_folder(), older_only);
+    EXPECT_EQ(staged_file_size(getpid(), dir_), static_cast<long long>(byte_block_size));
+    EXPECT_EQ(snapshot_bytes().size(), byte_block_size * 3 / 2);
+    EXPECT_EQ(names_in_folder(), older_only);
+}
+
+class ByteOutputWithoutUnnamedFiles : public SnapshotFileTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ByteOutputWithoutUnnamedFiles, TheStagedFileHasAHiddenNameThatNoLeftoverBlocks) {
+    write_file(dir_ / "out.mat", older);
+    std::vector<std::string> while_written;
+    const ChildRun run = run_in_child(
+        [&] {
+            if (!refuse_unnamed_files(GetParam())) _exit(90);
+            // Hidden files of earlier runs of this process number, as every
+            // run in a container is process 1.
+            for (int n = 0; n < 100; ++n)
+                write_file(".out.mat." + std::to_string(getpid()) + "-" + std::to_string(n), "");
+            write_a_block_and_a_half();
+            while_written = names_in_folder();
+            close_byte_output(snapshot_unit);
+        },
+        [&] {
+            std::string names;
+            for (const std::string& name : while_written)
+                if (name.find('-') == std::string::npos) names += name + "\n";
+            return names + outcome();
+        });
+    ASSERT_TRUE(run.returned) << run.report;
+    const std::regex hidden_name_and_older(R"(\.out\.mat\.[0-9a-f]{16}\nmaster_error\nout\.mat\nwritten)");
+    EXPECT_TRUE(std::regex_match(run.observed, hidden_name_and_older)) << run.observed;
+    EXPECT_EQ(read_file(dir_ / "out.mat").size(), byte_block_size * 3 / 2);
+    EXPECT_EQ(names_in_folder().size(), older_only.size() + 100) << "a leftover was removed or a new one left";
+    EXPECT_EQ(run.report, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(RefusedWith, ByteOutputWithoutUnnamedFiles, ::testing::Values(EOPNOTSUPP, EISDIR, EINVAL),
+                         [](const auto& info) { return std::string(strerrorname_np(info.param)); });
+
+class ByteOutputSignal : public SnapshotFileTest,
+                         public ::testing::WithParamInterface<std::tuple<int, Staging>> {};
+
+TEST_P(ByteOutputSignal, RemovesTheStagedFileAndEndsWith128AndItsNumber) {
+    const int signal = std::get<0>(GetParam());
+    const Staging staging = std::get<1>(GetParam());
+    write_file(dir_ / "out.mat", older);
+    const ChildRun run = run_in_child([signal, staging] {
+        stage(staging);
+        handle_termination_signals();
+        write_a_block_and_a_half();
+        raise(signal);
+    });
+    EXPECT_EQ(run.exit_status, 128 + signal) << "killed by " << run.signal;
+    EXPECT_EQ(read_file(dir_ / "out.mat"), older);
+    EXPECT_EQ(names_in_folder(), older_only);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, ByteOutputSignal,
+                         ::testing::Combine(::testing::Values(SIGINT, SIGTERM, SIGHUP, SIGQUIT),
+                                            ::testing::Values(Staging::unnamed, Staging::hidden)),
+                         [](const auto& info) {
+                             return sigabbrev_np(std::get<0>(info.param)) + staging_name(std::get<1>(info.param));
+                         });
+
+TEST_F(ByteOutputInterrupted, ASignalEndsProcessOneOfAContainerToo) {
+    write_file(dir_ / "out.mat", older);
+    // Process 1 of a new process namespace takes no signal's default action.
+    const ChildRun run = run_in_child([] {
+        if (unshare(CLONE_NEWPID) != 0) _exit(92);
+        const pid_t first = fork();
+        if (first == 0) {
+            stage(Staging::hidden);
+            handle_termination_signals();
+            write_a_block_and_a_half();
+            raise(SIGTERM);
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(first, &status, 0);
+        _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 93);
+    });
+    EXPECT_EQ(run.exit_status, 128 + SIGTERM);
+    EXPECT_EQ(read_file(dir_ / "out.mat"), older);
+    EXPECT_EQ(names_in_folder(), older_only);
+}
+
+TEST_F(ByteOutputInterrupted, ASignalIgnoredFromTheStartStaysIgnored) {
+    const ChildRun run = run_in_child([] {
+        std::signal(SIGHUP, SIG_IGN);
+        handle_termination_signals();
+        raise(SIGHUP);
+    });
+    EXPECT_TRUE(run.returned) << "exit status " << run.exit_status << ", signal " << run.signal;
+}
+
+}  // namespace
+}  // namespace vorn::testing
