@@ -179,11 +179,18 @@ int make_fresh_name(const std::string& target, Make make) {
 
 std::string descriptor_link(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
+// The owner and group of the older file where the process may set them, then
+// its mode (a change of owner may clear the set-user and set-group bits).
+int keep_owner_and_mode(int fd, const struct stat& older) {
+    if (fchown(fd, older.st_uid, older.st_gid) != 0 && errno != EPERM) return errno;
+    return fchmod(fd, older.st_mode & 07777) == 0 ? 0 : errno;
+}
+
 // Creates the staged file in the folder of `target`: a file with no name
 // where the file system makes one and it can be linked later through /proc,
-// else a hidden file.  It takes the mode of the file it replaces (`mode` 0:
-// the mode of a new file).  Returns the descriptor or -1 (errno).
-int create_staged_file(const std::string& target, mode_t mode) {
+// else a hidden file.  It takes the owner, group and mode of `older` when
+// there is one.  Returns the descriptor or -1 (errno).
+int create_staged_file(const std::string& target, const struct stat* older) {
     const std::string folder = folder_of(target);
     int fd = open_descriptor(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_RDWR);
     if (fd >= 0 && access(descriptor_link(fd).c_str(), F_OK) != 0) {
@@ -200,7 +207,13 @@ int create_staged_file(const std::string& target, mode_t mode) {
             return -1;
         }
     }
-    if (mode != 0) fchmod(fd, mode & 07777);
+    if (older == nullptr) return fd;
+    if (const int error = keep_owner_and_mode(fd, *older)) {
+        ::close(fd);
+        remove_staged_name();
+        errno = error;
+        return -1;
+    }
     return fd;
 }
 
@@ -237,6 +250,9 @@ int link_staged_file() {
 
 // The staged file, complete and on the disk, takes the target's name.
 void put_in_place() {
+    // The report and the error lines are out first: a run that ends
+    // abnormally there leaves the older file as it was.
+    flush_all_units();
     if (std::rename(staged_name.path, byte_unit.target.c_str()) == 0) {
         staged_name.set = false;
         return;
@@ -262,7 +278,7 @@ void open_byte_output(int unit, std::string_view file_name, const SourceLocation
 
     bool writable = true;
     const bool staged = !exists || (S_ISREG(status.st_mode) && may_write(target));
-    const int fd = staged ? create_staged_file(target, exists ? status.st_mode : 0) : open_in_place(target, writable);
+    const int fd = staged ? create_staged_file(target, exists ? &status : nullptr) : open_in_place(target, writable);
     if (fd < 0) abnormal_end_io(open, errno);
 
     byte_unit.unit = unit;

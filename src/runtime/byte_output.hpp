@@ -14,10 +14,11 @@
 // A regular file is replaced whole or not at all: the bytes go to a staged
 // file in the folder of the file that the name leads to, a file with no name
 // (O_TMPFILE) where the file system allows it, else a hidden one
-// (".<name>.<16 random hexadecimal digits>").  It takes the file's name only
-// when the unit is closed with every byte written, flushed to the disk and
-// closed without error; otherwise it is removed and an older file stays as it
-// was.  Each block of the staged file is sent on its way to the disk once
+// (".<name>.<16 random hexadecimal digits>").  It keeps the older file's
+// owner, group and mode where the process may set them.  It takes the file's
+// name only when the unit is closed with every byte written, flushed to the
+// disk and closed without error, and the units 6 and 7 are flushed; otherwise
+// it is removed and an older file stays as it was.  Each block of the staged file is sent on its way to the disk once
 // written, so the flush at closing waits for little more than the last block.
 // A device (such as /dev/null or /dev/full) is written directly.
 //
@@ -79,7 +80,8 @@ void write_bytes_reporting(int unit, const void* bytes, std::size_t count,
                            std::string_view error_text = write_error_text);
 
 // Writes out the buffered bytes and disconnects the unit, keeping the file;
-// a staged file takes the file's name now, or is removed after a failure.
+// a staged file takes the file's name now (after units 6 and 7 are flushed),
+// or is removed after a failure.
 // A unit that is not connected is left as it is.  A failing flush to the disk,
 // link, close or renaming counts as a failed block.
 void close_byte_output(int unit);

@@ -1,7 +1,8 @@
 // The built program replacing "vorn_geometry.mat": whole or not at all.  A
 // write that fails part-way, a run paused while another one writes in the
-// same folder, a run ended by a signal, a name that is a link to a file or to
-// a device, and an older snapshot that may not be written.  An older snapshot survives every failure byte for byte, no
+// same folder, a run ended by a signal, a report that cannot be written, a
+// name that is a link to a file or to a device, and an older snapshot that
+// may not be written.  An older snapshot survives every failure byte for byte, no
 // staged file is left behind, and a failure writes a handful of lines on
 // "master_error".
 #include <gtest/gtest.h>
@@ -257,6 +258,22 @@ TEST_P(SnapshotSignal, ASignalWhileTheSnapshotIsWrittenLeavesNothingBehind) {
 
 INSTANTIATE_TEST_SUITE_P(Staged, SnapshotSignal, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Hidden" : "Unnamed"; });
+
+TEST(SnapshotReplace, AReportThatCannotBeWrittenLeavesTheOlderSnapshot) {
+    const fs::path dir = scratch_dir("snapshot_replace_report_full");
+    std::string config = example_config();
+    const std::string full_report = "IO_GEOMETRY_FLAG = 1";
+    ASSERT_NE(config.find(full_report), std::string::npos);
+    config.replace(config.find(full_report), full_report.size(), "IO_GEOMETRY_FLAG = 0");
+    write_file(dir / "master_nml", config);
+    write_file(dir / "vorn_geometry.mat", older_snapshot);
+
+    const RunResult run = run_command(dir, std::string("'") + VORN_PROGRAM + "' > /dev/full");
+    EXPECT_EQ(run.signal, SIGABRT) << run.err;
+    EXPECT_NE(run.err.find(" Unit:  6\n"), std::string::npos) << run.err;
+    EXPECT_EQ(read_file(dir / "vorn_geometry.mat"), older_snapshot);
+    EXPECT_EQ(names_in(dir), run_files);
+}
 
 }  // namespace
 }  // namespace vorn::testing

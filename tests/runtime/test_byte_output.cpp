@@ -1,15 +1,19 @@
 // The byte output's staged file where runs get interrupted: a file with no
-// name or a hidden one, and the ends of a run by a signal (as process 1 of a
-// container too).
+// name or a hidden one, the ends of a run by a signal (as process 1 of a
+// container too), and one outcome per run with the older file's owner, group
+// and mode.
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <regex>
 #include <sched.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "matfile/snapshot_file_fixture.hpp"
+#include "runtime/free_format.hpp"
 #include "support/system_call_faults.hpp"
 
 namespace vorn::testing {
@@ -19,6 +23,8 @@ namespace fs = std::filesystem;
 
 const std::string older = "an older snapshot, longer than the new bytes";
 const std::vector<std::string> older_only = {"master_error", "out.mat"};
+constexpr uid_t other_user = 1000;
+constexpr uid_t older_owner = 65534;
 
 // Writes a block and a half to "out.mat", as the writers do: the first block
 // reaches the file.
@@ -43,6 +49,11 @@ void PrintTo(Staging staging, std::ostream* out) { *out << staging_name(staging)
 // In a child: a file system that makes no file without a name, for `hidden`.
 void stage(Staging staging) {
     if (staging == Staging::hidden && !refuse_unnamed_files(EOPNOTSUPP)) _exit(90);
+}
+
+// In a child: the work of the run as another user, who may not set owners.
+void become_other_user() {
+    if (setgid(other_user) != 0 || setuid(other_user) != 0) _exit(91);
 }
 
 // --- 1. An interrupted run leaves nothing behind ---------------------------
@@ -145,6 +156,68 @@ TEST_F(ByteOutputInterrupted, ASignalIgnoredFromTheStartStaysIgnored) {
         raise(SIGHUP);
     });
     EXPECT_TRUE(run.returned) << "exit status " << run.exit_status << ", signal " << run.signal;
+}
+
+// --- 2. One outcome per run ------------------------------------------------
+
+class ByteOutputOneOutcome : public SnapshotFileTest, public ::testing::WithParamInterface<Staging> {};
+
+TEST_P(ByteOutputOneOutcome, AReportThatCannotBeWrittenLeavesTheOlderFile) {
+    write_file(dir_ / "out.mat", older);
+    const ChildRun run = run_in_child([] {
+        // The run's own abnormal end, which removes the staged file.
+        set_abnormal_end_observer(nullptr);
+        stage(GetParam());
+        dup2(open("/dev/full", O_WRONLY), STDOUT_FILENO);
+        FreeLine(output_unit) << "the report's last line";
+        write_a_block_and_a_half();
+        close_byte_output(snapshot_unit);
+    });
+    EXPECT_EQ(run.signal, SIGABRT);
+    EXPECT_NE(run.report.find(" Error 28:  No space left on device\n"), std::string::npos) << run.report;
+    EXPECT_NE(run.report.find(" Unit:  6\n"), std::string::npos) << run.report;
+    EXPECT_EQ(read_file(dir_ / "out.mat"), older);
+    EXPECT_EQ(names_in_folder(), older_only);
+}
+
+INSTANTIATE_TEST_SUITE_P(Staged, ByteOutputOneOutcome, ::testing::Values(Staging::unnamed, Staging::hidden),
+                         [](const auto& info) { return staging_name(info.param); });
+
+using ByteOutputOwnership = SnapshotFileTest;
+
+TEST_F(ByteOutputOwnership, TheOlderFilesOwnerGroupAndModeAreKept) {
+    write_file(dir_ / "out.mat", older);
+    // A change of owner clears the set-group bit: the mode is set after it.
+    ASSERT_EQ(chown("out.mat", older_owner, older_owner), 0);
+    ASSERT_EQ(chmod("out.mat", 02750), 0);
+    write_a_block_and_a_half();
+    close_byte_output(snapshot_unit);
+    struct stat status;
+    ASSERT_EQ(stat("out.mat", &status), 0);
+    EXPECT_EQ(status.st_uid, older_owner);
+    EXPECT_EQ(status.st_gid, older_owner);
+    EXPECT_EQ(status.st_mode & 07777, 02750u);
+    EXPECT_EQ(status.st_size, static_cast<off_t>(byte_block_size * 3 / 2));
+}
+
+TEST_F(ByteOutputOwnership, AnOwnerThatMayNotBeSetIsTheRunsWithTheOlderMode) {
+    write_file(dir_ / "out.mat", older);
+    ASSERT_EQ(chown("out.mat", older_owner, older_owner), 0);
+    ASSERT_EQ(chmod("out.mat", 0646), 0);
+    ASSERT_EQ(chmod(".", 0777), 0);
+    const ChildRun run = run_in_child(
+        [] {
+            become_other_user();
+            write_a_block_and_a_half();
+            close_byte_output(snapshot_unit);
+        },
+        outcome);
+    EXPECT_EQ(run.observed, "written") << run.report;
+    struct stat status;
+    ASSERT_EQ(stat("out.mat", &status), 0);
+    EXPECT_EQ(status.st_uid, other_user);
+    EXPECT_EQ(status.st_mode & 07777, 0646u);
+    EXPECT_EQ(names_in_folder(), older_only);
 }
 
 }  // namespace
