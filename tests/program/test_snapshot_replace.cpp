@@ -1,8 +1,9 @@
 // The built program replacing "vorn_geometry.mat": whole or not at all.  A
 // write that fails part-way, a run paused while another one writes in the
 // same folder, a run ended by a signal, a report that cannot be written, a
-// name that is a link to a file or to a device, and an older snapshot that
-// may not be written.  An older snapshot survives every failure byte for byte, no
+// name that is a link to a file, to a device or to standard output, an older
+// snapshot that may not be written, and one that may be written but not
+// replaced.  An older snapshot survives every failure byte for byte, no
 // staged file is left behind, and a failure writes a handful of lines on
 // "master_error".
 #include <gtest/gtest.h>
@@ -12,9 +13,11 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <sched.h>
 #include <string>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -274,6 +277,81 @@ TEST(SnapshotReplace, AReportThatCannotBeWrittenLeavesTheOlderSnapshot) {
     EXPECT_EQ(read_file(dir / "vorn_geometry.mat"), older_snapshot);
     EXPECT_EQ(names_in(dir), run_files);
 }
+
+TEST(SnapshotReplace, ANameThatLeadsToStandardOutputIsRefused) {
+    const fs::path dir = scratch_dir("snapshot_replace_standard_output");
+    write_file(dir / "master_nml", test_config("single_longitude_geographic"));
+    const RunResult reference = run_program(dir);
+    ASSERT_EQ(reference.exit_status, 0);
+    fs::remove(dir / "vorn_geometry.mat");
+    fs::create_symlink("/dev/stdout", dir / "vorn_geometry.mat");
+
+    const RunResult run = run_command(dir, std::string("'") + VORN_PROGRAM + "' > report.txt");
+    EXPECT_EQ(run.exit_status, 1);
+    EXPECT_TRUE(read_file(dir / "report.txt") == reference.out) << "the report is not whole";
+    EXPECT_TRUE(run.err.starts_with(
+        " vorn_geometry.mat: not written: it leads to standard output, a file that the run holds\n"))
+        << run.err;
+    EXPECT_EQ(read_file(dir / "master_error"), "");
+}
+
+// The older snapshot belongs to another user, and the run is a third one's:
+// a file mounted on the name (rename: EBUSY), or the file in a sticky folder
+// (rename: EPERM).
+struct UnreplaceableName {
+    std::string name;
+    fs::perms folder;
+    bool mounted;
+    std::string reason;
+};
+
+void PrintTo(const UnreplaceableName& name, std::ostream* out) { *out << name.name; }
+
+class SnapshotInPlace : public ::testing::TestWithParam<UnreplaceableName> {};
+
+TEST_P(SnapshotInPlace, ANameThatMayBeWrittenButNotReplacedIsWrittenInPlace) {
+    const UnreplaceableName& name = GetParam();
+    const std::string config = test_config("single_longitude_geographic");
+    const std::string snapshot = snapshot_of(config, "in_place_" + name.name);
+    const fs::path dir = scratch_dir("snapshot_replace_in_place_" + name.name);
+    const fs::path work = dir / "work";
+    fs::create_directory(work);
+    fs::permissions(work, name.folder);
+    write_file(work / "master_nml", config);
+    const fs::path older = work / (name.mounted ? "mounted.mat" : "vorn_geometry.mat");
+    write_file(older, older_snapshot + std::string(snapshot.size(), 'o'));
+    ASSERT_EQ(chown(older.c_str(), 65534, 65534), 0);
+    fs::permissions(older, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                               fs::perms::group_write | fs::perms::others_read | fs::perms::others_write);
+    if (name.mounted) write_file(work / "vorn_geometry.mat", "");
+
+    const pid_t run = start_program(work, dir, [&] {
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            (GetParam().mounted && mount("mounted.mat", "vorn_geometry.mat", nullptr, MS_BIND, nullptr) != 0) ||
+            setgid(1000) != 0 || setuid(1000) != 0)
+            _exit(124);
+    });
+    EXPECT_EQ(exit_status_of(run), 0) << read_file(dir / "run.err");
+    EXPECT_TRUE(read_file(older) == snapshot) << "not the new snapshot, cut to its length";
+    EXPECT_EQ(fs::status(older).permissions() & fs::perms::all, fs::perms(0666));
+    struct stat status;
+    ASSERT_EQ(stat(older.c_str(), &status), 0);
+    EXPECT_EQ(status.st_uid, 65534u);
+    EXPECT_TRUE(read_file(dir / "run.err").starts_with(" vorn_geometry.mat: rename failed: " + name.reason +
+                                                       "; the file is written in place\n"))
+        << read_file(dir / "run.err");
+    EXPECT_EQ(read_file(work / "master_error"), "");
+    std::vector<std::string> files = run_files;
+    if (name.mounted) files.insert(files.begin() + 2, "mounted.mat");
+    EXPECT_EQ(names_in(work), files);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, SnapshotInPlace,
+    ::testing::Values(UnreplaceableName{"Mounted", fs::perms::all, true, "EBUSY (Device or resource busy)"},
+                      UnreplaceableName{"Sticky", fs::perms::all | fs::perms::sticky_bit, false,
+                                        "EPERM (Operation not permitted)"}),
+    [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace vorn::testing

@@ -1,13 +1,15 @@
-// The byte output's staged file where runs get interrupted: a file with no
-// name or a hidden one, the ends of a run by a signal (as process 1 of a
-// container too), and one outcome per run with the older file's owner, group
-// and mode.
+// The byte output's staged file where runs get interrupted and files are odd:
+// a file with no name or a hidden one, the ends of a run by a signal (as
+// process 1 of a container too), one outcome per run, names that may be
+// written but not replaced, FIFOs, names of the run's own files, and the line
+// on standard error that names each failed operation.
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <fcntl.h>
 #include <regex>
 #include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -54,6 +56,12 @@ void stage(Staging staging) {
 // In a child: the work of the run as another user, who may not set owners.
 void become_other_user() {
     if (setgid(other_user) != 0 || setuid(other_user) != 0) _exit(91);
+}
+
+// The line on standard error of a failed operation on "out.mat".
+std::string failure_line(const std::string& operation, int error, const std::string& consequence = "") {
+    return " out.mat: " + operation + " failed: " + strerrorname_np(error) + " (" + std::strerror(error) + ")" +
+           consequence + "\n";
 }
 
 // --- 1. An interrupted run leaves nothing behind ---------------------------
@@ -149,11 +157,12 @@ TEST_F(ByteOutputInterrupted, ASignalEndsProcessOneOfAContainerToo) {
     EXPECT_EQ(names_in_folder(), older_only);
 }
 
-TEST_F(ByteOutputInterrupted, ASignalIgnoredFromTheStartStaysIgnored) {
+TEST_F(ByteOutputInterrupted, ASignalIgnoredFromTheStartStaysIgnoredAsSigpipeIs) {
     const ChildRun run = run_in_child([] {
         std::signal(SIGHUP, SIG_IGN);
         handle_termination_signals();
         raise(SIGHUP);
+        raise(SIGPIPE);
     });
     EXPECT_TRUE(run.returned) << "exit status " << run.exit_status << ", signal " << run.signal;
 }
@@ -218,6 +227,146 @@ TEST_F(ByteOutputOwnership, AnOwnerThatMayNotBeSetIsTheRunsWithTheOlderMode) {
     EXPECT_EQ(status.st_uid, other_user);
     EXPECT_EQ(status.st_mode & 07777, 0646u);
     EXPECT_EQ(names_in_folder(), older_only);
+}
+
+// --- 3. Names that cannot be replaced, and names that are not files ---------
+
+using ByteOutputNames = SnapshotFileTest;
+
+TEST_F(ByteOutputNames, AMountedFileIsWrittenInPlaceAndCutToLength) {
+    write_file(dir_ / "mounted.mat", older + older);
+    write_file(dir_ / "out.mat", "");
+    const ChildRun run = run_in_child([] {
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("mounted.mat", "out.mat", nullptr, MS_BIND, nullptr) != 0)
+            _exit(94);
+        open_byte_output(snapshot_unit, "out.mat");
+        write_bytes(snapshot_unit, "new", 3);
+        close_byte_output(snapshot_unit);
+    });
+    EXPECT_TRUE(run.returned);
+    EXPECT_EQ(run.report, failure_line("rename", EBUSY, "; the file is written in place"));
+    EXPECT_EQ(read_file(dir_ / "mounted.mat"), "new");
+    EXPECT_EQ(names_in_folder(), (std::vector<std::string>{"master_error", "mounted.mat", "out.mat"}));
+    EXPECT_TRUE(error_lines().empty());
+}
+
+// A failed operation: how it is brought about in the child, and its line.
+struct FailedOperation {
+    std::string name;
+    std::function<void()> bring_about;
+    std::string line;
+};
+
+void PrintTo(const FailedOperation& operation, std::ostream* out) { *out << operation.name; }
+
+class ByteOutputFailure : public SnapshotFileTest, public ::testing::WithParamInterface<FailedOperation> {};
+
+TEST_P(ByteOutputFailure, IsNamedWithItsReasonAndLeavesTheOlderFile) {
+    write_file(dir_ / "out.mat", older);
+    const ChildRun run = run_in_child(
+        [] {
+            GetParam().bring_about();
+            write_a_block_and_a_half();
+            close_byte_output(snapshot_unit);
+        },
+        outcome);
+    EXPECT_EQ(run.observed, "failed");
+    EXPECT_EQ(run.report, GetParam().line);
+    EXPECT_EQ(read_file(dir_ / "out.mat"), older);
+    EXPECT_EQ(names_in_folder(), older_only);
+    EXPECT_EQ(error_lines(), std::vector<std::string>{error_line});
+}
+
+void refuse(long call, int error) {
+    if (!refuse_system_call(call, error)) _exit(95);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, ByteOutputFailure,
+    ::testing::Values(
+        FailedOperation{"OpenForWriting",
+                        [] {
+                            chmod("out.mat", 0444);
+                            become_other_user();
+                        },
+                        failure_line("open for writing", EACCES)},
+        FailedOperation{"Fsync", [] { refuse(SYS_fsync, EIO); }, failure_line("fsync", EIO)},
+        FailedOperation{"Linkat", [] { refuse(SYS_linkat, ENOSPC); }, failure_line("linkat", ENOSPC)},
+        FailedOperation{"Rename", [] { refuse(rename_system_call, EXDEV); }, failure_line("rename", EXDEV)},
+        FailedOperation{"HiddenRename",
+                        [] {
+                            stage(Staging::hidden);
+                            refuse(rename_system_call, EIO);
+                        },
+                        failure_line("rename", EIO)}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(ByteOutputNames, AFifoWhoseReaderQuitsMakesTheWritesFail) {
+    ASSERT_EQ(mkfifo("out.mat", 0644), 0);
+    const pid_t reader = fork();
+    if (reader == 0) {
+        char first[100];
+        const int fd = open("out.mat", O_RDONLY);
+        _exit(fd >= 0 && read(fd, first, sizeof first) > 0 ? 0 : 1);
+    }
+    const ChildRun run = run_in_child(
+        [] {
+            handle_termination_signals();
+            // A writer that is its own reader would wait for ever: the alarm ends it.
+            alarm(60);
+            const std::string data(byte_block_size * 2, 'f');
+            open_byte_output(snapshot_unit, "out.mat");
+            write_bytes(snapshot_unit, data.data(), data.size());
+            close_byte_output(snapshot_unit);
+        },
+        outcome);
+    int status = 0;
+    waitpid(reader, &status, 0);
+    EXPECT_EQ(run.observed, "failed") << "killed by " << run.signal;
+    EXPECT_EQ(run.report, failure_line("write", EPIPE));
+    EXPECT_FALSE(error_lines().empty());
+}
+
+TEST_F(ByteOutputNames, ANameThatLeadsToAFileOfTheRunIsRefused) {
+    write_file(dir_ / "master_nml", "&NML_IO_FLAGS /\n");
+    write_file(dir_ / "report.txt", "the report\n");
+    write_file(dir_ / "input.txt", "the input\n");
+    struct Held {
+        std::string file;
+        std::string name;
+    };
+    for (const Held& held : {Held{"master_error", "master_error"}, Held{"master_nml", "master_nml"},
+                             Held{"/dev/stdout", "standard output"}, Held{"/dev/stdin", "standard input"}}) {
+        fs::remove(dir_ / "out.mat");
+        fs::create_symlink(held.file, dir_ / "out.mat");
+        const ChildRun run = run_in_child(
+            [] {
+                dup2(open("report.txt", O_WRONLY | O_APPEND), STDOUT_FILENO);
+                dup2(open("input.txt", O_RDONLY), STDIN_FILENO);
+                open_config_file();
+                const bool connected = open_byte_output(snapshot_unit, "out.mat");
+                write_bytes(snapshot_unit, "new", 3);
+                close_byte_output(snapshot_unit);
+                if (connected) _exit(96);
+            },
+            outcome);
+        EXPECT_EQ(run.observed, "failed") << held.file << ": exit status " << run.exit_status;
+        EXPECT_EQ(run.report, " out.mat: not written: it leads to " + held.name + ", a file that the run holds\n");
+        EXPECT_EQ(read_file(dir_ / "master_nml"), "&NML_IO_FLAGS /\n");
+        EXPECT_EQ(read_file(dir_ / "report.txt"), "the report\n");
+        EXPECT_EQ(read_file(dir_ / "input.txt"), "the input\n");
+        EXPECT_TRUE(error_lines().empty());
+    }
+
+    // A device holds nothing to spoil: /dev/null as standard input and as the file.
+    fs::remove(dir_ / "out.mat");
+    fs::create_symlink("/dev/null", dir_ / "out.mat");
+    const ChildRun run = run_in_child([] {
+        dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
+        if (!open_byte_output(snapshot_unit, "out.mat")) _exit(97);
+    });
+    EXPECT_TRUE(run.returned) << run.report;
 }
 
 }  // namespace

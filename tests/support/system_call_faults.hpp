@@ -25,6 +25,13 @@ inline constexpr std::uint32_t host_audit_arch = AUDIT_ARCH_AARCH64;
 #error "no seccomp architecture for this host"
 #endif
 
+// The call behind rename(): renameat where the host has no rename call.
+#ifdef SYS_rename
+inline constexpr long rename_system_call = SYS_rename;
+#else
+inline constexpr long rename_system_call = SYS_renameat;
+#endif
+
 // The system call `number` fails with `error` from now on; with `flag_bits`,
 // only where its third argument (the flags of openat) holds all of them.
 // Returns false when the filter could not be set.
