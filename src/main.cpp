@@ -11,6 +11,7 @@
 #include "geometry/init_geometry.hpp"
 #include "report/report.hpp"
 #include "runtime/abnormal_end.hpp"
+#include "runtime/byte_output.hpp"
 #include "runtime/parallel.hpp"
 #include "runtime/program_end.hpp"
 #include "runtime/units.hpp"
@@ -19,6 +20,7 @@
 int main() {
     vorn::start_terminate_report();
     vorn::start_floating_point_mode();
+    vorn::handle_termination_signals();
 #ifdef VORN_TEST_WORKERS
     // Test builds only: the same run on a fixed number of worker threads.
     vorn::set_worker_count_for_testing(VORN_TEST_WORKERS);

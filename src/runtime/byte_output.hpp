@@ -11,14 +11,31 @@
 // write_bytes_reporting, which gives one error line for a run of refused bytes
 // with the same text rather than one per byte.
 //
-// A regular file is replaced whole or not at all: the bytes go to a new file
-// beside it (".<name>.<process>-<n>", in the folder of the file that a
-// symbolic link names), which takes the file's name only when the unit is
-// closed with every byte written, flushed to the disk and closed without
-// error; otherwise it is removed and an older file stays as it was.  Each
-// block of the new file is sent on its way to the disk once written, so the
-// flush at closing waits for little more than the last block.  A device
-// (such as /dev/null or /dev/full) is written directly.
+// A regular file, or a name that does not exist yet, is written through a
+// staged file in the folder of the file that the name leads to: a file with
+// no name (O_TMPFILE) where the file system allows it, else a hidden one
+// (".<name>.<16 random hexadecimal digits>").  It keeps the older file's
+// owner, group and mode where the process may set them.  At closing, once
+// every byte is written and flushed to the disk, the units 6 and 7 are
+// flushed and then the staged file takes the name, replacing an older file
+// whole.  A name that may be written but not replaced (a single-file mount
+// point: EBUSY; another user's file in a sticky folder: EPERM) is written in
+// place instead: the complete staged file is copied into it, cut to length
+// and flushed to the disk.  After any failure the staged file is removed and
+// an older file stays as it was.  Each block of the staged file is sent on
+// its way to the disk once written, so the flush at closing waits for little
+// more than the last block.
+//
+// A device (such as /dev/null or /dev/full) is written directly and a FIFO
+// is opened for writing only, so a reader that quits makes the writes fail
+// (EPIPE).  A name that leads to a file the run already holds (its standard
+// streams, units 1 and 7; a character device excepted) is refused.
+//
+// Every failure of an open, flush to the disk, link, rename, cut or close of
+// the unit's files, and the first failed write after an opening, writes one
+// line on standard error that names the file as given, the operation and the
+// system's reason:
+//   " <name>: <operation> failed: <EERRNO> (<system text>)"
 //
 // Bytes are gathered in a static buffer of `byte_block_size` bytes and written
 // in blocks, when the buffer is full, at closing and at every end of the run.
@@ -53,14 +70,16 @@ inline constexpr std::string_view write_error_text = "Error in writing the outpu
 
 // Connects `unit` to the file `file_name` (given without trailing blanks).
 // Symbolic links are followed to the file they name.  A regular file, or a
-// file that does not exist yet, is written under a temporary name and
-// replaced at closing.  An existing file that may not be written is connected
-// for reading, as is a device that may only be read: every byte written to it
-// is refused.  A directory of that name, a folder where the new file cannot be
-// created, or a file that cannot be opened at all ends the run abnormally
-// naming the OPEN statement, the unit and the file.  A unit already connected
-// is closed first.  Clears the failure state.
-void open_byte_output(int unit, std::string_view file_name,
+// file that does not exist yet, is staged and replaced at closing.  An
+// existing file that may not be written is connected for reading, as is a
+// device that may only be read: every byte written to it is refused.  A
+// directory of that name, a folder where the staged file cannot be created,
+// or a file that cannot be opened at all ends the run abnormally naming the
+// OPEN statement, the unit and the file.  A unit already connected is closed
+// first.  Clears the failure state.  A name that leads to a file the run
+// holds is refused with a line on standard error: the unit stays unconnected,
+// the failure state is set and the result is false.
+bool open_byte_output(int unit, std::string_view file_name,
                       const SourceLocation& where = SourceLocation::current());
 
 // Writes one byte at the unit's current position: 0 or a nonzero code.
@@ -79,9 +98,10 @@ void write_bytes_reporting(int unit, const void* bytes, std::size_t count,
                            std::string_view error_text = write_error_text);
 
 // Writes out the buffered bytes and disconnects the unit, keeping the file;
-// a replacement takes the file's name now, or is removed after a failure.
-// A unit that is not connected is left as it is.  A failing flush to the disk,
-// close or renaming counts as a failed block.
+// a staged file takes the file's name now (after units 6 and 7 are flushed),
+// or is removed after a failure.  A unit that is not connected is left as it
+// is.  A failing flush to the disk, link, close, renaming or writing in place
+// counts as a failed block.
 void close_byte_output(int unit);
 
 // True when a byte was refused or a block failed since the last opening.
@@ -91,8 +111,17 @@ bool byte_output_failed();
 // block on unit 7 unless `quiet` (used by flush_all_units).
 void flush_byte_output(bool quiet);
 
-// At an end of the run before the unit is closed: the unfinished replacement
+// At an end of the run before the unit is closed: the unfinished staged file
 // is removed, so the older file stays as it was.
 void abandon_byte_output();
+
+// The ends of the run by a signal, set at its start.  Each catchable
+// termination signal (SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGALRM, SIGUSR1,
+// SIGUSR2, SIGXCPU) that the run did not inherit as ignored removes the
+// unfinished staged file and ends the process with status 128 + the signal's
+// number, also as process 1 of a container.  SIGPIPE and SIGXFSZ are ignored:
+// a write to a pipe that nobody reads, or beyond the file-size limit, fails
+// (EPIPE, EFBIG) and is reported as any failed write.
+void handle_termination_signals();
 
 }  // namespace vorn

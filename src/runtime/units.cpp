@@ -246,6 +246,24 @@ void flush_all_units(bool quiet) {
     if (error_file.connected()) error_file.flush();
 }
 
+std::string_view run_file_named_by(dev_t device, ino_t inode) {
+    struct HeldFile {
+        int fd;
+        std::string_view name;
+    };
+    const HeldFile held[] = {{STDIN_FILENO, "standard input"},
+                             {STDOUT_FILENO, "standard output"},
+                             {STDERR_FILENO, "standard error"},
+                             {config.fd, config_file_name},
+                             {error_file.descriptor(), error_file_name}};
+    for (const HeldFile& file : held) {
+        struct stat status;
+        if (file.fd >= 0 && fstat(file.fd, &status) == 0 && status.st_dev == device && status.st_ino == inode)
+            return file.name;
+    }
+    return {};
+}
+
 void register_unit_flusher(void (*flusher)(bool quiet)) {
     for (auto& slot : unit_flushers) {
         if (slot == flusher) return;

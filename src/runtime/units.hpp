@@ -65,6 +65,7 @@ public:
     int unit_number() const { return unit_; }
     std::string_view file_name() const { return file_name_; }
     bool connected() const { return fd_ >= 0; }
+    int descriptor() const { return fd_; }
 
     // Connects the unit to an open descriptor.  With `cut_at_first_write` the
     // file is truncated when the first characters reach it.
@@ -119,6 +120,11 @@ void close_unit(int unit, const SourceLocation& where = SourceLocation::current(
 // any end of the run.  Write errors met here are ignored when `quiet` (the run
 // is already ending abnormally).
 void flush_all_units(bool quiet = false);
+
+// Which of the files the run holds (its standard streams, unit 1 and unit 7)
+// is the file of that device and inode number: "standard input", "standard
+// output", "standard error", "master_nml" or "master_error"; empty for none.
+std::string_view run_file_named_by(dev_t device, ino_t inode);
 
 // Lets another kind of unit (the byte output of the snapshot) take part in
 // flush_all_units.  At most a few flushers are kept.

@@ -70,7 +70,11 @@ void snap_shot(std::string_view filename) {
     FreeLine(output_unit) << "Writing using file "
                           << name_text.substr(0, static_cast<std::size_t>(len1(name_text)));
 
-    open_byte_output(snapshot_unit, without_trailing_blanks(name_text));
+    // A name that leads to a file the run holds is refused: nothing is written.
+    if (!open_byte_output(snapshot_unit, without_trailing_blanks(name_text))) {
+        last_snapshot_written = false;
+        return;
+    }
 
     const CmnSnapShot& s = cmn_snap_shot;
     const MatVariable preamble[] = {

@@ -58,7 +58,8 @@ void init_snap_shot(std::string_view user_spec, std::int32_t count, std::span<co
 // first) the default name is used.  Prints " Writing using file <name>" on
 // standard output, opens unit 10, writes the preamble and the sections, and
 // closes the unit.  An older file of that name gives way only to a complete
-// snapshot (byte_output.hpp).
+// snapshot (byte_output.hpp); a name that leads to a file the run holds is
+// refused and nothing is written.
 void snap_shot(std::string_view filename);
 
 // True when every byte of the last snapshot reached its file, which then

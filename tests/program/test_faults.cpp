@@ -32,11 +32,13 @@ std::string escaped(const std::string& text) {
     return std::regex_replace(text, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)");
 }
 
-// Standard error holds the report that `lines` match, and nothing else but
-// the line that the shell may add about the abort.
-void expect_report(const RunResult& run, const std::string& lines) {
+// Standard error holds the report that `lines` match, after the lines that
+// `before` matches, and nothing else but the line that the shell may add
+// about the abort.
+void expect_report(const RunResult& run, const std::string& lines, const std::string& before = "") {
     EXPECT_EQ(run.signal, SIGABRT) << "exit status " << run.exit_status;
-    EXPECT_TRUE(std::regex_search(run.err, std::regex("^" + banner + lines + "([^ \n][^\n]*\n)?$"))) << run.err;
+    EXPECT_TRUE(std::regex_search(run.err, std::regex("^" + before + banner + lines + "([^ \n][^\n]*\n)?$")))
+        << run.err;
     EXPECT_EQ(run.err.find(closing_note), std::string::npos) << run.err;
 }
 
@@ -53,9 +55,12 @@ TEST(Faults, AnErrorFileOnAFullDeviceEndsTheRunAtTheWriteOfItsLines) {
     fs::create_symlink("/dev/full", dir / "master_error");
     fs::create_symlink("/dev/full", dir / "vorn_geometry.mat");
     const RunResult run = run_program(dir);
-    expect_report(run, escaped(" Error " + std::to_string(ENOSPC) + ":  " + std::strerror(ENOSPC)) +
-                           "\n Location:  the WRITE statement at line [0-9]+ of \"[a-z_]+\\.cpp\"\n"
-                           " Unit:  7\n File:  master_error\n");
+    const std::string reason = std::string(strerrorname_np(ENOSPC)) + " (" + std::strerror(ENOSPC) + ")";
+    expect_report(run,
+                  escaped(" Error " + std::to_string(ENOSPC) + ":  " + std::strerror(ENOSPC)) +
+                      "\n Location:  the WRITE statement at line [0-9]+ of \"[a-z_]+\\.cpp\"\n"
+                      " Unit:  7\n File:  master_error\n",
+                  escaped(" vorn_geometry.mat: write failed: " + reason + "\n"));
     // Standard output was flushed before the report.
     EXPECT_TRUE(run.out.ends_with(" Writing using file vorn_geometry.mat\n")) << run.out.substr(0, 200);
 }

@@ -1,23 +1,29 @@
 // The built program replacing "vorn_geometry.mat": whole or not at all.  A
 // write that fails part-way, a run paused while another one writes in the
-// same folder, a name that is a link to a file or to a device, and an older
-// snapshot that may not be written.  An older snapshot survives every failure
-// byte for byte, no temporary file is left behind, and a failure writes a
-// handful of lines on "master_error".
+// same folder, a run ended by a signal, a report that cannot be written, a
+// name that is a link to a file, to a device or to standard output, an older
+// snapshot that may not be written, and one that may be written but not
+// replaced.  An older snapshot survives every failure byte for byte, no
+// staged file is left behind, and a failure writes a handful of lines on
+// "master_error".
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <sched.h>
 #include <string>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 #include "support/geometry_setup.hpp"
+#include "support/system_call_faults.hpp"
 #include "support/test_support.hpp"
 
 namespace vorn::test {
@@ -46,9 +52,9 @@ std::string snapshot_of(const std::string& config, const std::string& name) {
     return read_file(dir / "vorn_geometry.mat");
 }
 
-// Starts the program in `dir`, its output in `out_dir`; with a limit, no file
-// of the run may grow beyond `file_size_limit` bytes (a write there fails).
-pid_t start_program(const fs::path& dir, const fs::path& out_dir, rlim_t file_size_limit = RLIM_INFINITY) {
+// Starts the program in `dir`, its output in `out_dir`, after `prepare` has
+// set up the child's limits, privileges or mounts.
+pid_t start_program(const fs::path& dir, const fs::path& out_dir, const std::function<void()>& prepare = {}) {
     const std::string out = (out_dir / "run.out").string();
     const std::string err = (out_dir / "run.err").string();
     const pid_t pid = fork();
@@ -57,13 +63,29 @@ pid_t start_program(const fs::path& dir, const fs::path& out_dir, rlim_t file_si
         dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
         dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
         dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
-        const rlimit limit = {file_size_limit, file_size_limit};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        std::signal(SIGXFSZ, SIG_IGN);
+        if (prepare) prepare();
         execl(VORN_PROGRAM, VORN_PROGRAM, static_cast<char*>(nullptr));
         _exit(127);
     }
     return pid;
+}
+
+// No file of the run may grow beyond `size` bytes: a write there fails.
+std::function<void()> file_size_limit(rlim_t size) {
+    return [size] {
+        const rlimit limit = {size, size};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::signal(SIGXFSZ, SIG_IGN);
+    };
+}
+
+// Waits until the run `pid` has a staged file with bytes in `dir`; false
+// when it ended first.
+bool staged_bytes_written(pid_t pid, const fs::path& dir) {
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0)
+        if (staged_file_size(pid, dir) > 0) return true;
+    return false;
 }
 
 int exit_status_of(pid_t pid) {
@@ -101,7 +123,7 @@ TEST(SnapshotReplace, AWriteThatFailsPartWayLeavesTheOlderSnapshotAndNoTemporary
     const std::string older = snapshot_of(test_config("single_longitude_geographic"), "older");
     write_file(disk / "vorn_geometry.mat", older);
     write_file(disk / "master_nml", example_config());
-    const int status = exit_status_of(start_program(disk, dir, limit));
+    const int status = exit_status_of(start_program(disk, dir, file_size_limit(limit)));
 
     EXPECT_EQ(status, 1) << read_file(dir / "run.err");
     EXPECT_TRUE(read_file(disk / "vorn_geometry.mat") == older) << "the older snapshot changed";
@@ -123,20 +145,14 @@ TEST(SnapshotReplace, ARunPausedWhileAnotherOneWritesEndsWithItsOwnWholeFile) {
     fs::create_directory(out);
     fs::create_directory(work);
 
-    // The first run is stopped once its first block has reached its new
+    // The first run is stopped once its first block has reached its staged
     // file; a run that ends before that is tried again.
     bool paused = false;
     for (int attempt = 0; attempt < 5 && !paused; ++attempt) {
         fs::remove(work / "vorn_geometry.mat");
         write_file(work / "master_nml", first_config);
         const pid_t run = start_program(work, out);
-        const std::string replacement = ".vorn_geometry.mat." + std::to_string(run) + "-0";
-        int status = 0;
-        while (!paused && waitpid(run, &status, WNOHANG) == 0) {
-            std::error_code absent;
-            const std::uintmax_t size = fs::file_size(work / replacement, absent);
-            if (!absent && size > 0) paused = kill(run, SIGSTOP) == 0;
-        }
+        paused = staged_bytes_written(run, work) && kill(run, SIGSTOP) == 0;
         if (!paused) continue;
 
         write_file(work / "master_nml", second_config);
@@ -208,6 +224,134 @@ TEST(SnapshotReplace, AnOlderSnapshotThatMayNotBeWrittenIsAFailureWithAFewErrorL
               (std::vector<std::string>{write_error_line, " saveit_3d:Error in writing the output file.",
                                         write_error_line, " snap_geo: Error in writing the output file."}));
 }
+
+const std::string older_snapshot = "an older snapshot";
+
+// In the child: a file system that makes no file without a name.
+void without_unnamed_files() {
+    if (!refuse_unnamed_files(EOPNOTSUPP)) _exit(125);
+}
+
+class SnapshotSignal : public ::testing::TestWithParam<bool> {};
+
+TEST_P(SnapshotSignal, ASignalWhileTheSnapshotIsWrittenLeavesNothingBehind) {
+    const fs::path dir = scratch_dir(std::string("snapshot_replace_signal_") + (GetParam() ? "hidden" : "unnamed"));
+    const fs::path work = dir / "work";
+    fs::create_directory(work);
+    // The run is stopped once its first block has reached its staged file,
+    // then asked to end; a run that ends before that is tried again.
+    bool paused = false;
+    for (int attempt = 0; attempt < 5 && !paused; ++attempt) {
+        write_file(work / "vorn_geometry.mat", older_snapshot);
+        write_file(work / "master_nml", example_config());
+        const pid_t run = start_program(work, dir, GetParam() ? without_unnamed_files : std::function<void()>());
+        paused = staged_bytes_written(run, work) && kill(run, SIGSTOP) == 0;
+        if (!paused) {
+            exit_status_of(run);
+            continue;
+        }
+        kill(run, SIGTERM);
+        kill(run, SIGCONT);
+        EXPECT_EQ(exit_status_of(run), 128 + SIGTERM) << read_file(dir / "run.err");
+        EXPECT_EQ(read_file(work / "vorn_geometry.mat"), older_snapshot);
+        EXPECT_EQ(names_in(work), run_files);
+    }
+    EXPECT_TRUE(paused) << "the run always ended before it could be paused";
+}
+
+INSTANTIATE_TEST_SUITE_P(Staged, SnapshotSignal, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Hidden" : "Unnamed"; });
+
+TEST(SnapshotReplace, AReportThatCannotBeWrittenLeavesTheOlderSnapshot) {
+    const fs::path dir = scratch_dir("snapshot_replace_report_full");
+    std::string config = example_config();
+    const std::string full_report = "IO_GEOMETRY_FLAG = 1";
+    ASSERT_NE(config.find(full_report), std::string::npos);
+    config.replace(config.find(full_report), full_report.size(), "IO_GEOMETRY_FLAG = 0");
+    write_file(dir / "master_nml", config);
+    write_file(dir / "vorn_geometry.mat", older_snapshot);
+
+    const RunResult run = run_command(dir, std::string("'") + VORN_PROGRAM + "' > /dev/full");
+    EXPECT_EQ(run.signal, SIGABRT) << run.err;
+    EXPECT_NE(run.err.find(" Unit:  6\n"), std::string::npos) << run.err;
+    EXPECT_EQ(read_file(dir / "vorn_geometry.mat"), older_snapshot);
+    EXPECT_EQ(names_in(dir), run_files);
+}
+
+TEST(SnapshotReplace, ANameThatLeadsToStandardOutputIsRefused) {
+    const fs::path dir = scratch_dir("snapshot_replace_standard_output");
+    write_file(dir / "master_nml", test_config("single_longitude_geographic"));
+    const RunResult reference = run_program(dir);
+    ASSERT_EQ(reference.exit_status, 0);
+    fs::remove(dir / "vorn_geometry.mat");
+    fs::create_symlink("/dev/stdout", dir / "vorn_geometry.mat");
+
+    const RunResult run = run_command(dir, std::string("'") + VORN_PROGRAM + "' > report.txt");
+    EXPECT_EQ(run.exit_status, 1);
+    EXPECT_TRUE(read_file(dir / "report.txt") == reference.out) << "the report is not whole";
+    EXPECT_TRUE(run.err.starts_with(
+        " vorn_geometry.mat: not written: it leads to standard output, a file that the run holds\n"))
+        << run.err;
+    EXPECT_EQ(read_file(dir / "master_error"), "");
+}
+
+// The older snapshot belongs to another user, and the run is a third one's:
+// a file mounted on the name (rename: EBUSY), or the file in a sticky folder
+// (rename: EPERM).
+struct UnreplaceableName {
+    std::string name;
+    fs::perms folder;
+    bool mounted;
+    std::string reason;
+};
+
+void PrintTo(const UnreplaceableName& name, std::ostream* out) { *out << name.name; }
+
+class SnapshotInPlace : public ::testing::TestWithParam<UnreplaceableName> {};
+
+TEST_P(SnapshotInPlace, ANameThatMayBeWrittenButNotReplacedIsWrittenInPlace) {
+    const UnreplaceableName& name = GetParam();
+    const std::string config = test_config("single_longitude_geographic");
+    const std::string snapshot = snapshot_of(config, "in_place_" + name.name);
+    const fs::path dir = scratch_dir("snapshot_replace_in_place_" + name.name);
+    const fs::path work = dir / "work";
+    fs::create_directory(work);
+    fs::permissions(work, name.folder);
+    write_file(work / "master_nml", config);
+    const fs::path older = work / (name.mounted ? "mounted.mat" : "vorn_geometry.mat");
+    write_file(older, older_snapshot + std::string(snapshot.size(), 'o'));
+    ASSERT_EQ(chown(older.c_str(), 65534, 65534), 0);
+    fs::permissions(older, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                               fs::perms::group_write | fs::perms::others_read | fs::perms::others_write);
+    if (name.mounted) write_file(work / "vorn_geometry.mat", "");
+
+    const pid_t run = start_program(work, dir, [&] {
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            (GetParam().mounted && mount("mounted.mat", "vorn_geometry.mat", nullptr, MS_BIND, nullptr) != 0) ||
+            setgid(1000) != 0 || setuid(1000) != 0)
+            _exit(124);
+    });
+    EXPECT_EQ(exit_status_of(run), 0) << read_file(dir / "run.err");
+    EXPECT_TRUE(read_file(older) == snapshot) << "not the new snapshot, cut to its length";
+    EXPECT_EQ(fs::status(older).permissions() & fs::perms::all, fs::perms(0666));
+    struct stat status;
+    ASSERT_EQ(stat(older.c_str(), &status), 0);
+    EXPECT_EQ(status.st_uid, 65534u);
+    EXPECT_TRUE(read_file(dir / "run.err").starts_with(" vorn_geometry.mat: rename failed: " + name.reason +
+                                                       "; the file is written in place\n"))
+        << read_file(dir / "run.err");
+    EXPECT_EQ(read_file(work / "master_error"), "");
+    std::vector<std::string> files = run_files;
+    if (name.mounted) files.insert(files.begin() + 2, "mounted.mat");
+    EXPECT_EQ(names_in(work), files);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, SnapshotInPlace,
+    ::testing::Values(UnreplaceableName{"Mounted", fs::perms::all, true, "EBUSY (Device or resource busy)"},
+                      UnreplaceableName{"Sticky", fs::perms::all | fs::perms::sticky_bit, false,
+                                        "EPERM (Operation not permitted)"}),
+    [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace vorn::test

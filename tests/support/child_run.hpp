@@ -22,6 +22,7 @@ struct ChildRun {
     bool ended_abnormally = false;  // the run's abnormal end was reached
     bool returned = false;          // the work returned
     int signal = 0;                 // otherwise: the signal that killed the child, if any
+    int exit_status = -1;           // the child's exit status, when it exited
     std::string report;             // what the child wrote on standard error
     std::string observed;           // what `observe` said at the child's end
 };
@@ -88,6 +89,7 @@ inline ChildRun run_in_child(const std::function<void()>& work,
     run.ended_abnormally = child > 0 && WIFEXITED(status) && WEXITSTATUS(status) == detail::ended_abnormally_status;
     run.returned = child > 0 && WIFEXITED(status) && WEXITSTATUS(status) == detail::returned_status;
     run.signal = child > 0 && WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    run.exit_status = child > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.report = detail::contents(report);
     run.observed = detail::contents(observed);
     return run;

@@ -70,6 +70,20 @@ RunResult run_command(const fs::path& dir, const std::string& command) {
     return result;
 }
 
+long long staged_file_size(pid_t pid, const fs::path& dir) {
+    const fs::path fds = "/proc/" + std::to_string(pid) + "/fd";
+    std::error_code gone;
+    for (fs::directory_iterator entry(fds, gone), end; !gone && entry != end; entry.increment(gone)) {
+        // A file with no name shows as "<dir>/#<inode> (deleted)".
+        const std::string held = fs::read_symlink(entry->path(), gone).string();
+        const std::string prefix = dir.string() + "/";
+        if (gone || !held.starts_with(prefix) || (held[prefix.size()] != '.' && held[prefix.size()] != '#')) continue;
+        const std::uintmax_t size = fs::file_size(entry->path(), gone);
+        if (!gone) return static_cast<long long>(size);
+    }
+    return -1;
+}
+
 RunResult run_program(const fs::path& dir) { return run_command(dir, std::string("'") + VORN_PROGRAM + "'"); }
 
 }  // namespace vorn::test

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 #include <vector>
 
 namespace vorn::test {
@@ -32,6 +33,10 @@ std::vector<std::string> split_lines(std::string_view text);
 
 // The line tag of a report section: "FD", the number in five digits, "%", two blanks.
 std::string report_tag(int section);
+
+// The size of the staged file that process `pid` holds open in `dir` (a
+// file with no name, or a hidden one), or -1 while it holds none.
+long long staged_file_size(pid_t pid, const std::filesystem::path& dir);
 
 // Runs a shell command in `dir`; returns its exit status and output.
 RunResult run_command(const std::filesystem::path& dir, const std::string& command);
