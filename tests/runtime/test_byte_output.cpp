@@ -169,23 +169,29 @@ TEST_F(ByteOutput, DirectoryOrUnreachableFileEndsTheRun) {
     EXPECT_NE(report.find(" Unit:  10\n File:  no_such_folder/x.mat\n"), std::string::npos) << report;
 }
 
-// A regular file that even root may only read: a sysfs attribute without a
-// store operation refuses every opening for writing.
-const char* read_only_target() {
-    static const char* const target = "/sys/kernel/notes";
-    return access(target, R_OK) == 0 ? target : nullptr;
-}
-
+// A file that the run may read but not write: root's file of mode 0444,
+// opened by a run of another user (a forked child).
 TEST_F(ByteOutput, FileThatCannotBeWrittenIsOpenedForReading) {
-    const char* target = read_only_target();
-    if (target == nullptr) GTEST_SKIP() << "no read-only file available";
-    fs::create_symlink(target, dir_ / "vorn_geometry.mat");
-    open_snapshot("vorn_geometry.mat");
-    EXPECT_EQ(write_byte(snapshot_unit, 'x'), byte_unit_read_only);
-    const std::int32_t geo_flag = 1;
-    saveit(snapshot_unit, &geo_flag, 1, 1, 1, "geo_flag", 8);
-    close_byte_output(snapshot_unit);
-    EXPECT_TRUE(byte_output_failed());
+    constexpr uid_t unprivileged = 65534;
+    write_file(dir_ / "older.mat", "older");
+    fs::permissions(dir_ / "older.mat", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const ChildRun run = run_in_child(
+        [] {
+            if (setgid(unprivileged) != 0 || setuid(unprivileged) != 0) _exit(90);
+            open_byte_output(snapshot_unit, "older.mat");
+        },
+        [] {
+            std::string seen = write_byte(snapshot_unit, 'x') == byte_unit_read_only ? "refused;" : "taken;";
+            const std::int32_t geo_flag = 1;
+            saveit(snapshot_unit, &geo_flag, 1, 1, 1, "geo_flag", 8);
+            close_byte_output(snapshot_unit);
+            seen += byte_output_failed() ? "failed" : "written";
+            flush_all_units();
+            return seen;
+        });
+    ASSERT_TRUE(run.returned) << run.report << " exit " << run.exit_status;
+    EXPECT_EQ(run.observed, "refused;failed");
+    EXPECT_EQ(read_file(dir_ / "older.mat"), "older");
     // One line for the whole run of refused bytes.
     EXPECT_EQ(error_lines(), std::vector<std::string>(1, error_line));
 }
