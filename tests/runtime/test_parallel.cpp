@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
 
+#include <atomic>
 #include <cfenv>
 #include <chrono>
 #include <csignal>
@@ -24,7 +25,6 @@ using ::testing::StartsWith;
 
 volatile double zero = 0.0;
 volatile double tiny = 1e-300;
-volatile double result;
 
 // Chunk c's text: its number and c % 7 + 1 lines of a varying length.
 std::string chunk_text(int chunk) {
@@ -46,7 +46,7 @@ TEST_P(Chunks, ComeOutInOrderWithTheirBytes) {
     std::string out;
     int next = 0;
     bool in_order = true;
-    bool filled_by_workers = true;
+    std::atomic<bool> filled_by_workers = true;
     ordered_chunks(
         count,
         [&](std::int32_t chunk, TextUnit& buffer) {
@@ -67,10 +67,11 @@ TEST_P(Chunks, WorkersComputeInTheCallersModeAndHandBackTheirFlags) {
     std::fesetround(FE_UPWARD);
     std::feclearexcept(FE_ALL_EXCEPT);
     feenableexcept(FE_DIVBYZERO);
-    bool same_mode = true;
+    std::atomic<bool> same_mode = true;
     parallel_chunks(40, [&](std::int32_t) {
         if (std::fegetround() != FE_UPWARD || fegetexcept() != FE_DIVBYZERO) same_mode = false;
-        result = tiny * tiny;
+        volatile double result = tiny * tiny;
+        static_cast<void>(result);
     });
     const int raised = std::fetestexcept(FE_UNDERFLOW);
     fedisableexcept(FE_ALL_EXCEPT);
@@ -87,12 +88,14 @@ void run_with_traps() {
         40,
         [](std::int32_t chunk, TextUnit& buffer) {
             buffer.put(chunk_text(chunk));
+            volatile double result = 0.0;
             if (chunk == 17) {
                 buffer.put("partial\n");
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
                 result = 1.0 / zero;
             }
             if (chunk == 25) result = 1e300 * (1e300 + zero);
+            static_cast<void>(result);
         },
         [](std::int32_t, std::string_view characters) {
             std::fwrite(characters.data(), 1, characters.size(), stderr);
