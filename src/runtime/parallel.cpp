@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "runtime/abnormal_end.hpp"
+#include "runtime/processors.hpp"
 
 namespace vorn {
 
@@ -42,6 +43,7 @@ struct Pool {
     std::condition_variable slot_freed;       // workers wait for their slot
     std::condition_variable chunk_filled;     // the caller waits for the next chunk
     std::condition_variable worker_done;      // the caller waits for the workers' end
+    int processors = 0;                       // the workers a section wants; 0 until known
     int threads = 0;                          // workers started
     std::uint64_t section = 0;                // sections started
     int participants = 0;                     // workers of the section
@@ -134,8 +136,9 @@ void run_in_caller(std::int32_t count, ChunkFill fill, const void* fill_context,
 
 int worker_count() {
     if (workers_for_testing > 0) return workers_for_testing;
-    const unsigned cores = std::thread::hardware_concurrency();
-    return std::clamp(static_cast<int>(cores), 1, max_workers);
+    Pool& p = the_pool();
+    if (p.processors == 0) p.processors = std::clamp(usable_processors(), 1, max_workers);
+    return p.processors;
 }
 
 void set_worker_count_for_testing(int count) { workers_for_testing = std::clamp(count, 0, max_workers); }

@@ -1,4 +1,4 @@
-// Work spread over the machine's cores, its output kept in order.
+// Work spread over the processors, its output kept in order.
 //
 // A section of the output is cut into chunks 0 .. count - 1 by the caller, a
 // cut that does not depend on the number of threads.  Worker threads fill
@@ -35,13 +35,13 @@ namespace vorn {
 
 inline constexpr int max_workers = 16;
 
-// The number of worker threads of a section: the machine's cores (1 to
-// max_workers), unless set for testing.  With 1 the calling thread fills
-// and puts out every chunk itself.
+// The number of worker threads of a section: the processors the process may
+// run on (runtime/processors.hpp), 1 to max_workers, unless set for testing.
+// With 1 the calling thread fills and puts out every chunk itself.
 int worker_count();
 
 // For tests: the number of workers from now on (1 to max_workers); 0 restores
-// the machine's count.
+// the count of the processors.
 void set_worker_count_for_testing(int count);
 
 // Fills chunk `chunk` into `buffer` (empty at the call); puts out the

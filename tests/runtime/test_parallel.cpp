@@ -1,6 +1,6 @@
 // Chunks filled on worker threads and put out in order: the order and bytes
-// whatever the number of workers, the workers' floating-point mode, and an
-// abnormal end in a worker.
+// whatever the number of workers, the workers' floating-point mode, an
+// abnormal end in a worker, and the worker count under an affinity mask.
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
 
@@ -9,11 +9,15 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <sched.h>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <unistd.h>
 
 #include "runtime/parallel.hpp"
 #include "runtime/program_end.hpp"
+#include "support/child_run.hpp"
 
 namespace vorn {
 namespace {
@@ -31,6 +35,40 @@ std::string chunk_text(int chunk) {
     std::string text = "chunk " + std::to_string(chunk) + "\n";
     for (int line = 0; line <= chunk % 7; ++line) text += std::string(static_cast<std::size_t>(line * 37 % 101), 'x') + "\n";
     return text;
+}
+
+// The section of the tests of the worker count: 300 chunks of chunk_text.
+constexpr int section_chunks = 300;
+
+const std::string& section_texts() {
+    static const std::string texts = [] {
+        std::string all;
+        for (int chunk = 0; chunk < section_chunks; ++chunk) all += chunk_text(chunk);
+        return all;
+    }();
+    return texts;
+}
+
+// What the section put out, and whether the calling thread filled every chunk.
+struct Section {
+    std::string out;
+    bool on_caller_alone = true;
+};
+
+// Runs the section into `section`, which has room for its characters already,
+// so that it allocates little.
+void run_section(Section& section) {
+    section.out.clear();
+    section.on_caller_alone = true;
+    std::thread::id filler[section_chunks];
+    ordered_chunks(
+        section_chunks,
+        [&](std::int32_t chunk, TextUnit& buffer) {
+            filler[chunk] = std::this_thread::get_id();
+            buffer.put(chunk_text(chunk));
+        },
+        [&](std::int32_t, std::string_view characters) { section.out += characters; });
+    for (const std::thread::id id : filler) section.on_caller_alone &= id == std::this_thread::get_id();
 }
 
 class Chunks : public ::testing::TestWithParam<int> {
@@ -115,6 +153,27 @@ INSTANTIATE_TEST_SUITE_P(Workers, Chunks, ::testing::Values(1, 2, 3, 16),
                          [](const ::testing::TestParamInfo<int>& info) {
                              return std::to_string(info.param) + "_workers";
                          });
+
+TEST(WorkerCount, IsOneUnderAnAffinityMaskOfOneProcessorAndTheSectionRunsOnTheCallingThread) {
+    std::ostringstream outcome;
+    const testing::ChildRun run = testing::run_in_child(
+        [&] {
+            cpu_set_t allowed;
+            if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) _exit(4);
+            int first = 0;
+            while (!CPU_ISSET(first, &allowed)) ++first;
+            cpu_set_t one;
+            CPU_ZERO(&one);
+            CPU_SET(first, &one);
+            if (sched_setaffinity(0, sizeof one, &one) != 0) _exit(5);
+            Section done;
+            run_section(done);
+            outcome << worker_count() << ' ' << done.on_caller_alone << ' ' << (done.out == section_texts());
+        },
+        [&] { return outcome.str(); });
+    EXPECT_TRUE(run.returned) << run.report;
+    EXPECT_EQ(run.observed, "1 1 1") << "worker count, chunks on the calling thread, same bytes";
+}
 
 }  // namespace
 }  // namespace vorn
