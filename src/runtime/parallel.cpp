@@ -6,7 +6,6 @@
 #include <mutex>
 #include <new>
 #include <pthread.h>
-#include <thread>
 #include <unistd.h>
 
 #include "runtime/abnormal_end.hpp"
@@ -21,6 +20,13 @@ constexpr int max_slots = slots_per_worker * max_workers;
 // Exceptions that do not trap, so a worker may have raised them.
 constexpr int untrapped_exceptions = FE_UNDERFLOW | FE_INEXACT;
 
+// A worker's stack.  A worker at capacity touches 8 KiB of it, and 12 KiB
+// when the handler of a trapped exception builds its report on top of its
+// deepest filling (the thread's own data included); the rest is margin, for
+// the instrumented builds too.  Sixteen take 4 MiB of address space, where
+// the system's default stacks would take 128 MiB.
+constexpr std::size_t worker_stack_size = 256 * 1024;
+
 struct ChunkSlot {
     // A constructor of its own, so that the 1 MiB buffer is not zeroed at
     // start: its pages stay untouched until a chunk fills them.
@@ -34,6 +40,13 @@ int workers_for_testing = 0;
 thread_local bool worker_thread = false;
 thread_local std::int32_t worker_chunk = -1;  // the chunk a worker is filling
 
+// What a worker needs at its start: its index, and the sections started
+// before it, which are not its own.
+struct WorkerStart {
+    int index;
+    std::uint64_t sections_before;
+};
+
 // The workers stay for the run, waiting for the next section; the pool is
 // built in place and never destroyed, so that the end of the run does not
 // wait for them.  A forked child has none of them and starts its own.
@@ -45,6 +58,8 @@ struct Pool {
     std::condition_variable worker_done;      // the caller waits for the workers' end
     int processors = 0;                       // the workers a section wants; 0 until known
     int threads = 0;                          // workers started
+    bool start_failed = false;                // a worker could not start: no other is tried
+    WorkerStart starts[max_workers];
     std::uint64_t section = 0;                // sections started
     int participants = 0;                     // workers of the section
     int done = 0;                             // of them, those that finished it
@@ -92,15 +107,17 @@ void fill_chunks(Pool& p, std::unique_lock<std::mutex>& lock) {
     }
 }
 
-// Worker `index`, started before section `seen` + 1.
-void work(int index, std::uint64_t seen) {
+void* work(void* start) {
+    const WorkerStart& own = *static_cast<const WorkerStart*>(start);
     worker_thread = true;
+    // The name that ps, top and debuggers show.
+    pthread_setname_np(pthread_self(), "vorn_worker");
     Pool& p = *pool;
     std::unique_lock lock(p.mutex);
-    for (;;) {
+    for (std::uint64_t seen = own.sections_before;;) {
         p.section_started.wait(lock, [&] { return p.section != seen; });
         seen = p.section;
-        if (index >= p.participants) continue;
+        if (own.index >= p.participants) continue;
         std::fesetenv(&p.caller_mode);
         std::feclearexcept(FE_ALL_EXCEPT);
         feenableexcept(p.caller_traps);
@@ -109,6 +126,28 @@ void work(int index, std::uint64_t seen) {
         ++p.done;
         p.worker_done.notify_one();
     }
+}
+
+// Starts workers up to `wanted` (under the pool's lock); returns how many the
+// section has.  A start that fails, for want of a process or of address space
+// for the stack, leaves the pool as it is for the rest of the run.
+int start_workers(Pool& p, int wanted) {
+    if (p.threads < wanted && !p.start_failed) {
+        pthread_attr_t attributes;
+        pthread_attr_init(&attributes);
+        pthread_attr_setstacksize(&attributes, worker_stack_size);
+        pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+        for (; p.threads < wanted; ++p.threads) {
+            p.starts[p.threads] = {p.threads, p.section};
+            pthread_t thread;
+            if (pthread_create(&thread, &attributes, work, &p.starts[p.threads]) != 0) {
+                p.start_failed = true;
+                break;
+            }
+        }
+        pthread_attr_destroy(&attributes);
+    }
+    return std::min(wanted, p.threads);
 }
 
 // The chunk that the calling thread is filling itself, for an abnormal end
@@ -132,28 +171,10 @@ void run_in_caller(std::int32_t count, ChunkFill fill, const void* fill_context,
     buffer.discard();
 }
 
-}  // namespace
-
-int worker_count() {
-    if (workers_for_testing > 0) return workers_for_testing;
-    Pool& p = the_pool();
-    if (p.processors == 0) p.processors = std::clamp(usable_processors(), 1, max_workers);
-    return p.processors;
-}
-
-void set_worker_count_for_testing(int count) { workers_for_testing = std::clamp(count, 0, max_workers); }
-
-void run_ordered_chunks(std::int32_t count, ChunkFill fill, const void* fill_context, ChunkPut put,
-                        const void* put_context) {
-    const int workers = std::min<std::int32_t>(worker_count(), count);
-    if (workers <= 1) {
-        run_in_caller(count, fill, fill_context, put, put_context);
-        return;
-    }
-    Pool& p = the_pool();
+void run_on_workers(Pool& p, int workers, std::int32_t count, ChunkFill fill, const void* fill_context, ChunkPut put,
+                    const void* put_context) {
     {
         std::lock_guard lock(p.mutex);
-        for (; p.threads < workers; ++p.threads) std::thread(work, p.threads, p.section).detach();
         p.count = count;
         p.next_to_fill = 0;
         p.put_out = 0;
@@ -196,6 +217,31 @@ void run_ordered_chunks(std::int32_t count, ChunkFill fill, const void* fill_con
         p.worker_done.wait(lock, [&] { return p.done == p.participants; });
     }
     if (p.raised != 0) std::feraiseexcept(p.raised);
+}
+
+}  // namespace
+
+int worker_count() {
+    if (workers_for_testing > 0) return workers_for_testing;
+    Pool& p = the_pool();
+    if (p.processors == 0) p.processors = std::clamp(usable_processors(), 1, max_workers);
+    return p.processors;
+}
+
+void set_worker_count_for_testing(int count) { workers_for_testing = std::clamp(count, 0, max_workers); }
+
+void run_ordered_chunks(std::int32_t count, ChunkFill fill, const void* fill_context, ChunkPut put,
+                        const void* put_context) {
+    int workers = std::min<std::int32_t>(worker_count(), count);
+    if (workers > 1) {
+        Pool& p = the_pool();
+        {
+            std::lock_guard lock(p.mutex);
+            workers = start_workers(p, workers);
+        }
+        if (workers > 1) run_on_workers(p, workers, count, fill, fill_context, put, put_context);
+    }
+    if (workers <= 1) run_in_caller(count, fill, fill_context, put, put_context);
 }
 
 bool in_worker_thread() { return worker_thread; }

@@ -12,8 +12,11 @@
 // TextUnit::buffer_size characters (1 MiB), since a record that does not fit
 // ends the run abnormally (WRITE on an unconnected unit).  There are two
 // buffers per worker, in static storage; nothing is allocated but the
-// threads themselves, which start with the first section and wait for the
-// next one until the process ends.
+// threads themselves, which start with the first section, on small stacks,
+// and wait for the next one until the process ends.  A worker that cannot
+// start (a limit on the user's processes or on the address space) leaves the
+// work to those that did, down to the calling thread alone, and no other
+// start is tried in the run.
 //
 // Each worker starts in the caller's floating-point mode (rounding, enabled
 // traps).  The untrapped flags that the workers raise (underflow, inexact) are

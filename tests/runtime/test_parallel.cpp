@@ -1,6 +1,7 @@
 // Chunks filled on worker threads and put out in order: the order and bytes
 // whatever the number of workers, the workers' floating-point mode, an
-// abnormal end in a worker, and the worker count under an affinity mask.
+// abnormal end in a worker, workers that cannot start, and the worker count
+// under an affinity mask.
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
 
@@ -9,9 +10,12 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <sched.h>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 
@@ -19,7 +23,7 @@
 #include "runtime/program_end.hpp"
 #include "support/child_run.hpp"
 
-namespace vorn {
+namespace vorn::testing {
 namespace {
 
 using ::testing::AllOf;
@@ -29,6 +33,7 @@ using ::testing::StartsWith;
 
 volatile double zero = 0.0;
 volatile double tiny = 1e-300;
+volatile double huge = 1e300;
 
 // Chunk c's text: its number and c % 7 + 1 lines of a varying length.
 std::string chunk_text(int chunk) {
@@ -37,15 +42,29 @@ std::string chunk_text(int chunk) {
     return text;
 }
 
-// The section of the tests of the worker count: 300 chunks of chunk_text.
+// The texts of chunks 0 .. count - 1.
+std::string chunk_texts(int count) {
+    std::string texts;
+    for (int chunk = 0; chunk < count; ++chunk) texts += chunk_text(chunk);
+    return texts;
+}
+
+// The worker threads of this process, by their name.
+int worker_threads() {
+    int workers = 0;
+    for (const std::filesystem::directory_entry& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream name(task.path() / "comm");
+        std::string line;
+        workers += std::getline(name, line) && line == "vorn_worker";
+    }
+    return workers;
+}
+
+// The section of the tests of the workers' starts: 300 chunks of chunk_text.
 constexpr int section_chunks = 300;
 
 const std::string& section_texts() {
-    static const std::string texts = [] {
-        std::string all;
-        for (int chunk = 0; chunk < section_chunks; ++chunk) all += chunk_text(chunk);
-        return all;
-    }();
+    static const std::string texts = chunk_texts(section_chunks);
     return texts;
 }
 
@@ -79,8 +98,6 @@ protected:
 
 TEST_P(Chunks, ComeOutInOrderWithTheirBytes) {
     constexpr int count = 300;
-    std::string expected;
-    for (int chunk = 0; chunk < count; ++chunk) expected += chunk_text(chunk);
     std::string out;
     int next = 0;
     bool in_order = true;
@@ -98,7 +115,7 @@ TEST_P(Chunks, ComeOutInOrderWithTheirBytes) {
     EXPECT_TRUE(in_order);
     EXPECT_TRUE(filled_by_workers) << "a buffer was not empty, or the wrong thread filled it";
     EXPECT_EQ(next, count);
-    EXPECT_TRUE(out == expected);
+    EXPECT_TRUE(out == chunk_texts(count));
 }
 
 TEST_P(Chunks, WorkersComputeInTheCallersModeAndHandBackTheirFlags) {
@@ -132,7 +149,7 @@ void run_with_traps() {
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
                 result = 1.0 / zero;
             }
-            if (chunk == 25) result = 1e300 * (1e300 + zero);
+            if (chunk == 25) result = huge * (huge + zero);
             static_cast<void>(result);
         },
         [](std::int32_t, std::string_view characters) {
@@ -142,11 +159,9 @@ void run_with_traps() {
 }
 
 TEST_P(Chunks, AFirstTrapEndsTheRunWithItsReportAfterTheRecordsBeforeIt) {
-    std::string before;
-    for (int chunk = 0; chunk <= 17; ++chunk) before += chunk_text(chunk);
-    before += "partial\n\n******";
     EXPECT_EXIT(run_with_traps(), KilledBySignal(SIGABRT),
-                AllOf(StartsWith(before), HasSubstr(" Floating-point exception:  division by zero\n")));
+                AllOf(StartsWith(chunk_texts(18) + "partial\n\n******"),
+                      HasSubstr(" Floating-point exception:  division by zero\n")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Workers, Chunks, ::testing::Values(1, 2, 3, 16),
@@ -154,9 +169,74 @@ INSTANTIATE_TEST_SUITE_P(Workers, Chunks, ::testing::Values(1, 2, 3, 16),
                              return std::to_string(info.param) + "_workers";
                          });
 
+// The outcome of two sections of chunk texts, each asking for every worker:
+// "<same bytes> <worker threads>" after each.
+std::string two_sections_after(const std::function<void()>& limit, const std::function<void()>& between) {
+    std::ostringstream outcome;
+    const ChildRun run = run_in_child(
+        [&] {
+            set_worker_count_for_testing(max_workers);
+            Section done;
+            done.out.reserve(section_texts().size());
+            limit();
+            for (int section = 1; section <= 2; ++section) {
+                run_section(done);
+                outcome << (done.out == section_texts()) << ' ' << worker_threads() << ' ';
+                if (section == 1) between();
+            }
+        },
+        [&] { return outcome.str(); });
+    EXPECT_TRUE(run.returned) << "status " << run.exit_status << ", signal " << run.signal << "\n" << run.report;
+    return run.observed;
+}
+
+class ProcessLimit : public ::testing::TestWithParam<rlim_t> {};
+
+TEST_P(ProcessLimit, ThreadsThatCannotStartLeaveTheSectionToThoseThatDidAndAreNotTriedAgain) {
+    const rlim_t limit = GetParam();
+    const auto hold = [&] {
+        if (!hold_to_process_limit(limit)) _exit(3);
+    };
+    const auto raise_the_limit = [&] {
+        const rlimit more{limit + 64, limit + 64};
+        setrlimit(RLIMIT_NPROC, &more);
+    };
+    std::istringstream outcome(two_sections_after(hold, raise_the_limit));
+    bool first_same = false, second_same = false;
+    int first_workers = -1, second_workers = -1;
+    outcome >> first_same >> first_workers >> second_same >> second_workers;
+    EXPECT_TRUE(first_same && second_same) << "the chunks' bytes differ";
+    // The calling thread counts too, and other processes of the user may hold a share.
+    EXPECT_GE(first_workers, 0);
+    EXPECT_LT(first_workers, static_cast<int>(limit));
+    EXPECT_EQ(second_workers, first_workers) << "a start was tried again once the limit was raised";
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, ProcessLimit, ::testing::Values(1, 3),
+                         [](const ::testing::TestParamInfo<rlim_t>& info) {
+                             return std::to_string(info.param) + "_processes";
+                         });
+
+TEST(AddressSpaceLimit, WithNoRoomForAWorkersStackTheCallingThreadDoesTheWork) {
+    const std::string outcome = two_sections_after(
+        [] {
+            // The address space in use now and 64 KiB more: the heap's next
+            // few strings fit, a worker's stack does not.
+            std::FILE* statm = std::fopen("/proc/self/statm", "r");
+            unsigned long pages = 0;
+            if (statm == nullptr || std::fscanf(statm, "%lu", &pages) != 1) _exit(5);
+            std::fclose(statm);
+            const rlim_t bytes = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (64 << 10);
+            const rlimit address_space{bytes, bytes};
+            if (setrlimit(RLIMIT_AS, &address_space) != 0) _exit(4);
+        },
+        [] {});
+    EXPECT_EQ(outcome, "1 0 1 0 ");
+}
+
 TEST(WorkerCount, IsOneUnderAnAffinityMaskOfOneProcessorAndTheSectionRunsOnTheCallingThread) {
     std::ostringstream outcome;
-    const testing::ChildRun run = testing::run_in_child(
+    const ChildRun run = run_in_child(
         [&] {
             cpu_set_t allowed;
             if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) _exit(4);
@@ -168,12 +248,13 @@ TEST(WorkerCount, IsOneUnderAnAffinityMaskOfOneProcessorAndTheSectionRunsOnTheCa
             if (sched_setaffinity(0, sizeof one, &one) != 0) _exit(5);
             Section done;
             run_section(done);
-            outcome << worker_count() << ' ' << done.on_caller_alone << ' ' << (done.out == section_texts());
+            outcome << worker_count() << ' ' << done.on_caller_alone << ' ' << (done.out == section_texts()) << ' '
+                    << worker_threads();
         },
         [&] { return outcome.str(); });
     EXPECT_TRUE(run.returned) << run.report;
-    EXPECT_EQ(run.observed, "1 1 1") << "worker count, chunks on the calling thread, same bytes";
+    EXPECT_EQ(run.observed, "1 1 1 0") << "worker count, chunks on the calling thread, same bytes, worker threads";
 }
 
 }  // namespace
-}  // namespace vorn
+}  // namespace vorn::testing
