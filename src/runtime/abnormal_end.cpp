@@ -57,8 +57,7 @@ void append_input_lines(std::string& report, std::string_view line, std::size_t 
 
 [[noreturn]] void end_abnormally(const std::string& report) {
     // A worker neither flushes nor ends: the thread that puts out its section does.
-    if (in_worker_thread()) hand_over_abnormal_end(report);
-    put_out_unfinished_chunk();
+    before_end_of_run([](const void* handed) { end_abnormally(*static_cast<const std::string*>(handed)); }, &report);
     flush_all_units(true);
     std::fputs(report.c_str(), stderr);
     std::fflush(stderr);

@@ -1,7 +1,7 @@
 // Chunks filled on worker threads and put out in order: the order and bytes
-// whatever the number of workers, the workers' floating-point mode, an
-// abnormal end in a worker, workers that cannot start, and the worker count
-// under an affinity mask.
+// whatever the number of workers, the workers' floating-point mode, every end
+// of the run in a chunk, sections started inside a section, workers that
+// cannot start, and the worker count under an affinity mask.
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
 
@@ -118,21 +118,22 @@ TEST_P(Chunks, ComeOutInOrderWithTheirBytes) {
     EXPECT_TRUE(out == chunk_texts(count));
 }
 
-TEST_P(Chunks, WorkersComputeInTheCallersModeAndHandBackTheirFlags) {
+TEST_P(Chunks, WorkersComputeInTheCallersModeAndHandBackEveryUntrappedFlag) {
     std::fesetround(FE_UPWARD);
     std::feclearexcept(FE_ALL_EXCEPT);
     feenableexcept(FE_DIVBYZERO);
     std::atomic<bool> same_mode = true;
-    parallel_chunks(40, [&](std::int32_t) {
+    parallel_chunks(40, [&](std::int32_t chunk) {
         if (std::fegetround() != FE_UPWARD || fegetexcept() != FE_DIVBYZERO) same_mode = false;
-        volatile double result = tiny * tiny;
+        volatile double result = chunk == 7 ? huge * huge : tiny * tiny;
         static_cast<void>(result);
     });
-    const int raised = std::fetestexcept(FE_UNDERFLOW);
+    const int raised = std::fetestexcept(FE_UNDERFLOW | FE_OVERFLOW);
     fedisableexcept(FE_ALL_EXCEPT);
     std::fesetround(FE_TONEAREST);
+    std::feclearexcept(FE_ALL_EXCEPT);
     EXPECT_TRUE(same_mode);
-    EXPECT_NE(raised, 0) << "the workers' underflow did not reach the caller";
+    EXPECT_EQ(raised, FE_UNDERFLOW | FE_OVERFLOW) << "the workers' flags did not all reach the caller";
 }
 
 // Chunks 0 .. 39 on stderr as they come out; chunk 17 traps after a partial
@@ -162,6 +163,84 @@ TEST_P(Chunks, AFirstTrapEndsTheRunWithItsReportAfterTheRecordsBeforeIt) {
     EXPECT_EXIT(run_with_traps(), KilledBySignal(SIGABRT),
                 AllOf(StartsWith(chunk_texts(18) + "partial\n\n******"),
                       HasSubstr(" Floating-point exception:  division by zero\n")));
+}
+
+// In a child whose unit 6 writes on the captured standard error: 40 chunks of
+// chunk_text put out on unit 6, chunk 20 adding a partial line and then
+// calling `end` a moment later, while other workers fill the chunks after it,
+// each of which raises an underflow.
+template <class End>
+ChildRun run_ending_in_chunk_20(const End& end) {
+    return run_in_child([&] {
+        dup2(STDERR_FILENO, STDOUT_FILENO);
+        start_floating_point_mode();
+        ordered_chunks(
+            40,
+            [&](std::int32_t chunk, TextUnit& buffer) {
+                buffer.put(chunk_text(chunk));
+                if (chunk > 20) {
+                    volatile double result = tiny * tiny;
+                    static_cast<void>(result);
+                }
+                if (chunk == 20) {
+                    buffer.put("partial\n");
+                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                    end();
+                }
+            },
+            [](std::int32_t, std::string_view characters) { text_unit(output_unit).put(characters); });
+    });
+}
+
+const std::string traps_note =
+    " IEEE floating-point exception traps enabled: \n"
+    "    overflow;  division by zero;  invalid operation; \n";
+
+TEST_P(Chunks, AFatalStopInAChunkWritesItsLinesAfterTheRecordsBeforeItAndExitsWithOne) {
+    const ChildRun run = run_ending_in_chunk_20([] {
+        volatile double result = tiny * tiny;  // in the note: raised before the stop
+        static_cast<void>(result);
+        fatal_stop({{"stopped in chunk", 20}, {"of", 40}});
+    });
+    EXPECT_EQ(run.exit_status, 1) << run.report;
+    EXPECT_THAT(run.report, StartsWith(chunk_texts(21) + "partial\n stopped in chunk  20\n of  40\n" +
+                                       " Note: IEEE floating-point exception flags raised: \n"
+                                       "    Inexact;  Underflow; \n" +
+                                       traps_note));
+}
+
+TEST_P(Chunks, AnOrderlyEndInAChunkEndsTheRunAfterTheRecordsBeforeItWithoutTheFlagsOfLaterChunks) {
+    const ChildRun run = run_ending_in_chunk_20([] { orderly_end(); });
+    EXPECT_EQ(run.exit_status, 0) << run.report;
+    EXPECT_THAT(run.report, StartsWith(chunk_texts(21) + "partial\n Note:" + traps_note));
+}
+
+TEST_P(Chunks, ASectionStartedInsideASectionEndsTheRunAbnormally) {
+    const std::string refusal = " Nested section:  a section of chunks was started inside another one.\n";
+    auto put_on_stderr = [](std::int32_t, std::string_view characters) {
+        std::fwrite(characters.data(), 1, characters.size(), stderr);
+    };
+    const ChildRun in_a_fill = run_in_child([&] {
+        ordered_chunks(
+            40,
+            [](std::int32_t chunk, TextUnit& buffer) {
+                buffer.put(chunk_text(chunk));
+                if (chunk == 5) parallel_chunks(2, [](std::int32_t) {});
+            },
+            put_on_stderr);
+    });
+    EXPECT_TRUE(in_a_fill.ended_abnormally);
+    EXPECT_THAT(in_a_fill.report, AllOf(StartsWith(chunk_texts(6) + "\n******"), HasSubstr(refusal)));
+    const ChildRun in_a_put = run_in_child([&] {
+        ordered_chunks(
+            40, [](std::int32_t chunk, TextUnit& buffer) { buffer.put(chunk_text(chunk)); },
+            [&](std::int32_t chunk, std::string_view characters) {
+                if (chunk == 3) parallel_chunks(2, [](std::int32_t) {});
+                put_on_stderr(chunk, characters);
+            });
+    });
+    EXPECT_TRUE(in_a_put.ended_abnormally);
+    EXPECT_THAT(in_a_put.report, AllOf(StartsWith(chunk_texts(3) + "\n******"), HasSubstr(refusal)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Workers, Chunks, ::testing::Values(1, 2, 3, 16),
