@@ -248,25 +248,22 @@ INSTANTIATE_TEST_SUITE_P(Workers, Chunks, ::testing::Values(1, 2, 3, 16),
                              return std::to_string(info.param) + "_workers";
                          });
 
-// The outcome of two sections of chunk texts, each asking for every worker:
-// "<same bytes> <worker threads>" after each.
-std::string two_sections_after(const std::function<void()>& limit, const std::function<void()>& between) {
-    std::ostringstream outcome;
-    const ChildRun run = run_in_child(
-        [&] {
-            set_worker_count_for_testing(max_workers);
-            Section done;
-            done.out.reserve(section_texts().size());
-            limit();
-            for (int section = 1; section <= 2; ++section) {
-                run_section(done);
-                outcome << (done.out == section_texts()) << ' ' << worker_threads() << ' ';
-                if (section == 1) between();
-            }
-        },
-        [&] { return outcome.str(); });
-    EXPECT_TRUE(run.returned) << "status " << run.exit_status << ", signal " << run.signal << "\n" << run.report;
-    return run.observed;
+// Two sections of chunk texts, each asking for every worker, after `limit`
+// and with `between` between them: "<same bytes> <worker threads> " after
+// each.
+std::string two_sections(const std::function<void()>& limit, const std::function<void()>& between) {
+    set_worker_count_for_testing(max_workers);
+    Section done;
+    done.out.reserve(section_texts().size());
+    std::string outcome;
+    outcome.reserve(64);
+    limit();
+    for (int section = 1; section <= 2; ++section) {
+        run_section(done);
+        outcome += std::to_string(done.out == section_texts()) + ' ' + std::to_string(worker_threads()) + ' ';
+        if (section == 1) between();
+    }
+    return outcome;
 }
 
 class ProcessLimit : public ::testing::TestWithParam<rlim_t> {};
@@ -280,7 +277,10 @@ TEST_P(ProcessLimit, ThreadsThatCannotStartLeaveTheSectionToThoseThatDidAndAreNo
         const rlimit more{limit + 64, limit + 64};
         setrlimit(RLIMIT_NPROC, &more);
     };
-    std::istringstream outcome(two_sections_after(hold, raise_the_limit));
+    std::string sections;
+    const ChildRun run = run_in_child([&] { sections = two_sections(hold, raise_the_limit); }, [&] { return sections; });
+    ASSERT_TRUE(run.returned) << "status " << run.exit_status << ", signal " << run.signal << "\n" << run.report;
+    std::istringstream outcome(run.observed);
     bool first_same = false, second_same = false;
     int first_workers = -1, second_workers = -1;
     outcome >> first_same >> first_workers >> second_same >> second_workers;
@@ -296,21 +296,29 @@ INSTANTIATE_TEST_SUITE_P(Limits, ProcessLimit, ::testing::Values(1, 3),
                              return std::to_string(info.param) + "_processes";
                          });
 
+// The address space in use and 64 KiB more: the heap's next few strings
+// fit, a worker's stack does not.
+void limit_address_space() {
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    unsigned long pages = 0;
+    if (statm == nullptr || std::fscanf(statm, "%lu", &pages) != 1) _exit(5);
+    std::fclose(statm);
+    const rlim_t bytes = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (64 << 10);
+    const rlimit address_space{bytes, bytes};
+    if (setrlimit(RLIMIT_AS, &address_space) != 0) _exit(4);
+}
+
 TEST(AddressSpaceLimit, WithNoRoomForAWorkersStackTheCallingThreadDoesTheWork) {
-    const std::string outcome = two_sections_after(
-        [] {
-            // The address space in use now and 64 KiB more: the heap's next
-            // few strings fit, a worker's stack does not.
-            std::FILE* statm = std::fopen("/proc/self/statm", "r");
-            unsigned long pages = 0;
-            if (statm == nullptr || std::fscanf(statm, "%lu", &pages) != 1) _exit(5);
-            std::fclose(statm);
-            const rlim_t bytes = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (64 << 10);
-            const rlimit address_space{bytes, bytes};
-            if (setrlimit(RLIMIT_AS, &address_space) != 0) _exit(4);
+    // A process of its own, started anew: a forked one would find the stacks
+    // of the test process's workers kept for reuse.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::fputs(two_sections(limit_address_space, [] {}).c_str(), stderr);
+            std::fflush(stderr);
+            _exit(0);
         },
-        [] {});
-    EXPECT_EQ(outcome, "1 0 1 0 ");
+        ::testing::ExitedWithCode(0), "^1 0 1 0 $");
 }
 
 TEST(WorkerCount, IsOneUnderAnAffinityMaskOfOneProcessorAndTheSectionRunsOnTheCallingThread) {
