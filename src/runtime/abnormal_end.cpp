@@ -76,16 +76,8 @@ void write_standard_error(std::string_view text) {
 }
 
 [[noreturn]] void end_abnormally(const std::string& report) {
-    // A worker neither flushes nor ends: the thread that puts out its section
-    // does.  Should the hand-over fail to copy the report, the fixed one goes.
-    if (in_worker_thread()) {
-        try {
-            hand_over_abnormal_end(report);
-        } catch (...) {
-            hand_over_abnormal_end(report_not_built);
-        }
-    }
-    put_out_unfinished_chunk();
+    // A worker neither flushes nor ends: the thread that puts out its section does.
+    before_end_of_run([](const void* handed) { end_abnormally(*static_cast<const std::string*>(handed)); }, &report);
     flush_all_units(true);
     if (report.empty()) {
         write_standard_error("\n");
@@ -98,6 +90,9 @@ void write_standard_error(std::string_view text) {
     }
     if (abnormal_end_observer != nullptr) abnormal_end_observer();
     abandon_byte_output();
+    // Process 1 of a container ignores the abort signal's default action:
+    // there the status is the one the signal would have given.
+    if (getpid() == 1) _exit(128 + SIGABRT);
     std::signal(SIGABRT, SIG_DFL);
     std::abort();
 }

@@ -6,10 +6,10 @@
 #include <mutex>
 #include <new>
 #include <pthread.h>
-#include <thread>
 #include <unistd.h>
 
 #include "runtime/abnormal_end.hpp"
+#include "runtime/processors.hpp"
 
 namespace vorn {
 
@@ -17,8 +17,13 @@ namespace {
 
 constexpr int slots_per_worker = 2;
 constexpr int max_slots = slots_per_worker * max_workers;
-// Exceptions that do not trap, so a worker may have raised them.
-constexpr int untrapped_exceptions = FE_UNDERFLOW | FE_INEXACT;
+
+// A worker's stack.  A worker at capacity touches 8 KiB of it, and 12 KiB
+// when the handler of a trapped exception builds its report on top of its
+// deepest filling (the thread's own data included); the rest is margin, for
+// the instrumented builds too.  Sixteen take 4 MiB of address space, where
+// the system's default stacks would take 128 MiB.
+constexpr std::size_t worker_stack_size = 256 * 1024;
 
 struct ChunkSlot {
     // A constructor of its own, so that the 1 MiB buffer is not zeroed at
@@ -26,12 +31,21 @@ struct ChunkSlot {
     ChunkSlot() : buffer(0, -1, "chunk buffer") {}
     TextUnit buffer;
     std::int32_t filled = -1;  // the chunk the buffer holds, ready to be put out
+    int raised = 0;            // the untrapped flags that its filling raised
 };
 ChunkSlot slots[max_slots];
 
 int workers_for_testing = 0;
+bool section_running = false;  // the calling thread is in a section
 thread_local bool worker_thread = false;
 thread_local std::int32_t worker_chunk = -1;  // the chunk a worker is filling
+
+// What a worker needs at its start: its index, and the sections started
+// before it, which are not its own.
+struct WorkerStart {
+    int index;
+    std::uint64_t sections_before;
+};
 
 // The workers stay for the run, waiting for the next section; the pool is
 // built in place and never destroyed, so that the end of the run does not
@@ -42,10 +56,15 @@ struct Pool {
     std::condition_variable slot_freed;       // workers wait for their slot
     std::condition_variable chunk_filled;     // the caller waits for the next chunk
     std::condition_variable worker_done;      // the caller waits for the workers' end
+    int processors = 0;                       // the workers a section wants; 0 until known
     int threads = 0;                          // workers started
+    bool start_failed = false;                // a worker could not start: no other is tried
+    WorkerStart starts[max_workers];
     std::uint64_t section = 0;                // sections started
     int participants = 0;                     // workers of the section
     int done = 0;                             // of them, those that finished it
+    int handed_over = 0;                      // of them, those that handed an end of the run over
+    bool stopping = false;                    // the run ends: no worker takes another chunk
     std::int32_t count = 0;
     std::int32_t next_to_fill = 0;
     std::int32_t put_out = 0;  // chunks 0 .. put_out - 1 are out
@@ -54,11 +73,13 @@ struct Pool {
     const void* fill_context = nullptr;
     std::fenv_t caller_mode;
     int caller_traps = 0;
-    int raised = 0;  // untrapped flags raised by the workers
-    // The first chunk whose filling ended abnormally, and its report: the one
-    // a run in one thread would have met first.
-    std::int32_t failed_chunk = -1;
-    std::string report;
+    int untrapped = 0;  // the flags a chunk may raise and hand back
+    // The first chunk that ended the run, with its end and the flags it raised
+    // before: the end that a run in one thread would have met first.
+    std::int32_t ending_chunk = -1;
+    RunEnd end = nullptr;
+    const void* end_context = nullptr;
+    int ending_raised = 0;
 };
 alignas(Pool) unsigned char pool_storage[sizeof(Pool)];
 Pool* pool = nullptr;
@@ -73,43 +94,99 @@ Pool& the_pool() {
     return *pool;
 }
 
-// Fills chunks of the section until none is left.
+// Fills chunks of the section until none is left or the run ends.
 void fill_chunks(Pool& p, std::unique_lock<std::mutex>& lock) {
-    while (p.next_to_fill < p.count) {
+    while (!p.stopping && p.next_to_fill < p.count) {
         const std::int32_t chunk = p.next_to_fill++;
         ChunkSlot& slot = slots[chunk % p.slot_count];
         // The slot is free once the chunk that used it before is out.
-        p.slot_freed.wait(lock, [&] { return p.put_out > chunk - p.slot_count; });
+        p.slot_freed.wait(lock, [&] { return p.put_out > chunk - p.slot_count || p.stopping; });
+        if (p.stopping) return;
         lock.unlock();
         slot.buffer.discard();
         worker_chunk = chunk;
+        std::feclearexcept(FE_ALL_EXCEPT);
         p.fill(p.fill_context, chunk, slot.buffer);
+        const int raised = std::fetestexcept(p.untrapped);
         lock.lock();
+        slot.raised = raised;
         slot.filled = chunk;
         p.chunk_filled.notify_one();
     }
 }
 
-// Worker `index`, started before section `seen` + 1.
-void work(int index, std::uint64_t seen) {
+void* work(void* start) {
+    const WorkerStart& own = *static_cast<const WorkerStart*>(start);
     worker_thread = true;
+    // The name that ps, top and debuggers show.
+    pthread_setname_np(pthread_self(), "vorn_worker");
     Pool& p = *pool;
     std::unique_lock lock(p.mutex);
-    for (;;) {
+    for (std::uint64_t seen = own.sections_before;;) {
         p.section_started.wait(lock, [&] { return p.section != seen; });
         seen = p.section;
-        if (index >= p.participants) continue;
+        if (own.index >= p.participants) continue;
         std::fesetenv(&p.caller_mode);
-        std::feclearexcept(FE_ALL_EXCEPT);
         feenableexcept(p.caller_traps);
         fill_chunks(p, lock);
-        p.raised |= std::fetestexcept(untrapped_exceptions);
         ++p.done;
         p.worker_done.notify_one();
     }
 }
 
-// The chunk that the calling thread is filling itself, for an abnormal end
+// Starts workers up to `wanted` (under the pool's lock); returns how many the
+// section has.  A start that fails, for want of a process or of address space
+// for the stack, leaves the pool as it is for the rest of the run.
+int start_workers(Pool& p, int wanted) {
+    if (p.threads < wanted && !p.start_failed) {
+        pthread_attr_t attributes;
+        pthread_attr_init(&attributes);
+        pthread_attr_setstacksize(&attributes, worker_stack_size);
+        pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+        for (; p.threads < wanted; ++p.threads) {
+            p.starts[p.threads] = {p.threads, p.section};
+            pthread_t thread;
+            if (pthread_create(&thread, &attributes, work, &p.starts[p.threads]) != 0) {
+                p.start_failed = true;
+                break;
+            }
+        }
+        pthread_attr_destroy(&attributes);
+    }
+    return std::min(wanted, p.threads);
+}
+
+// Lets every worker of a section leave its chunk, or hand an end over, and
+// take no other, so that none is at work while the run ends.
+void stop_workers(Pool& p) {
+    std::unique_lock lock(p.mutex);
+    p.stopping = true;
+    p.slot_freed.notify_all();
+    p.worker_done.wait(lock, [&] { return p.done + p.handed_over == p.participants; });
+}
+
+// From a worker: hands the end to the calling thread, unless an earlier chunk
+// ended the run already, and waits for the end.
+[[noreturn]] void hand_over(Pool& p, RunEnd end, const void* context) {
+    const int raised = std::fetestexcept(p.untrapped);
+    {
+        std::lock_guard lock(p.mutex);
+        // Every chunk before this one was taken by a worker before it, so the
+        // caller meets the first ending chunk whatever the timing.
+        if (p.ending_chunk < 0 || worker_chunk < p.ending_chunk) {
+            p.ending_chunk = worker_chunk;
+            p.end = end;
+            p.end_context = context;
+            p.ending_raised = raised;
+        }
+        ++p.handed_over;
+        p.chunk_filled.notify_all();
+        p.worker_done.notify_one();
+    }
+    for (;;) pause();
+}
+
+// The chunk that the calling thread is filling itself, for an end of the run
 // meanwhile.
 struct CallerChunk {
     ChunkPut put = nullptr;
@@ -130,39 +207,24 @@ void run_in_caller(std::int32_t count, ChunkFill fill, const void* fill_context,
     buffer.discard();
 }
 
-}  // namespace
-
-int worker_count() {
-    if (workers_for_testing > 0) return workers_for_testing;
-    const unsigned cores = std::thread::hardware_concurrency();
-    return std::clamp(static_cast<int>(cores), 1, max_workers);
-}
-
-void set_worker_count_for_testing(int count) { workers_for_testing = std::clamp(count, 0, max_workers); }
-
-void run_ordered_chunks(std::int32_t count, ChunkFill fill, const void* fill_context, ChunkPut put,
-                        const void* put_context) {
-    const int workers = std::min<std::int32_t>(worker_count(), count);
-    if (workers <= 1) {
-        run_in_caller(count, fill, fill_context, put, put_context);
-        return;
-    }
-    Pool& p = the_pool();
+void run_on_workers(Pool& p, int workers, std::int32_t count, ChunkFill fill, const void* fill_context, ChunkPut put,
+                    const void* put_context) {
     {
         std::lock_guard lock(p.mutex);
-        for (; p.threads < workers; ++p.threads) std::thread(work, p.threads, p.section).detach();
         p.count = count;
         p.next_to_fill = 0;
         p.put_out = 0;
         p.slot_count = slots_per_worker * workers;
         p.fill = fill;
         p.fill_context = fill_context;
-        p.raised = 0;
-        p.failed_chunk = -1;
+        p.ending_chunk = -1;
         p.participants = workers;
         p.done = 0;
+        p.handed_over = 0;
+        p.stopping = false;
         std::fegetenv(&p.caller_mode);
         p.caller_traps = fegetexcept();
+        p.untrapped = FE_ALL_EXCEPT & ~p.caller_traps;
         for (ChunkSlot& slot : slots) slot.filled = -1;
         ++p.section;
         p.section_started.notify_all();
@@ -171,52 +233,71 @@ void run_ordered_chunks(std::int32_t count, ChunkFill fill, const void* fill_con
         ChunkSlot& slot = slots[chunk % p.slot_count];
         {
             std::unique_lock lock(p.mutex);
-            p.chunk_filled.wait(lock, [&] { return slot.filled == chunk || p.failed_chunk == chunk; });
-            // The records of the chunk before the failure go out first, as
-            // they would have in one thread.
-            if (p.failed_chunk == chunk) {
+            p.chunk_filled.wait(lock, [&] { return slot.filled == chunk || p.ending_chunk == chunk; });
+            // The records of the chunk before its end go out first, as they
+            // would have in one thread.
+            if (p.ending_chunk == chunk) {
                 lock.unlock();
+                if (p.ending_raised != 0) std::feraiseexcept(p.ending_raised);
                 put(put_context, chunk, slot.buffer.buffered());
-                abnormal_end_report(p.report);
+                p.end(p.end_context);
             }
         }
+        if (slot.raised != 0) std::feraiseexcept(slot.raised);
         put(put_context, chunk, slot.buffer.buffered());
         std::lock_guard lock(p.mutex);
         slot.filled = -1;
         p.put_out = chunk + 1;
         p.slot_freed.notify_all();
     }
-    {
-        // The section's functions and buffers are the caller's until every
-        // worker has left it.
-        std::unique_lock lock(p.mutex);
-        p.worker_done.wait(lock, [&] { return p.done == p.participants; });
+    // The section's functions and buffers are the caller's until every
+    // worker has left it.
+    std::unique_lock lock(p.mutex);
+    p.worker_done.wait(lock, [&] { return p.done == p.participants; });
+}
+
+}  // namespace
+
+int worker_count() {
+    if (workers_for_testing > 0) return workers_for_testing;
+    Pool& p = the_pool();
+    if (p.processors == 0) p.processors = std::clamp(usable_processors(), 1, max_workers);
+    return p.processors;
+}
+
+void set_worker_count_for_testing(int count) { workers_for_testing = std::clamp(count, 0, max_workers); }
+
+void run_ordered_chunks(std::int32_t count, ChunkFill fill, const void* fill_context, ChunkPut put,
+                        const void* put_context) {
+    // The chunks of a section rely on records that nobody changes meanwhile,
+    // and the chunk buffers are the section's own.
+    if (worker_thread || section_running)
+        abnormal_end_message(
+            " Nested section:  a section of chunks was started inside another one.\n"
+            " Sections run one at a time, from the thread that runs the program.");
+    section_running = true;
+    int workers = std::min<std::int32_t>(worker_count(), count);
+    if (workers > 1) {
+        Pool& p = the_pool();
+        {
+            std::lock_guard lock(p.mutex);
+            workers = start_workers(p, workers);
+        }
+        if (workers > 1) run_on_workers(p, workers, count, fill, fill_context, put, put_context);
     }
-    if (p.raised != 0) std::feraiseexcept(p.raised);
+    if (workers <= 1) run_in_caller(count, fill, fill_context, put, put_context);
+    section_running = false;
 }
 
 bool in_worker_thread() { return worker_thread; }
 
-void put_out_unfinished_chunk() {
+void before_end_of_run(RunEnd end, const void* context) {
+    if (worker_thread) hand_over(*pool, end, context);
+    if (pool != nullptr) stop_workers(*pool);
     const CallerChunk unfinished = caller_chunk;
     // Once only, should the putting out itself end the run.
     caller_chunk.put = nullptr;
     if (unfinished.put != nullptr) unfinished.put(unfinished.put_context, unfinished.chunk, slots[0].buffer.buffered());
-}
-
-void hand_over_abnormal_end(const std::string& report) {
-    Pool& p = *pool;
-    {
-        std::lock_guard lock(p.mutex);
-        // Every chunk before this one was taken by a worker before it, so the
-        // caller meets the first failed chunk whatever the timing.
-        if (p.failed_chunk < 0 || worker_chunk < p.failed_chunk) {
-            p.failed_chunk = worker_chunk;
-            p.report = report;
-        }
-        p.chunk_filled.notify_all();
-    }
-    for (;;) pause();
 }
 
 }  // namespace vorn

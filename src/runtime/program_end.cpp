@@ -9,6 +9,7 @@
 #include "runtime/abnormal_end.hpp"
 #include "runtime/byte_output.hpp"
 #include "runtime/free_format.hpp"
+#include "runtime/parallel.hpp"
 #include "runtime/units.hpp"
 
 namespace vorn {
@@ -94,9 +95,25 @@ QuietFloatingPoint::QuietFloatingPoint() { std::feholdexcept(&saved_); }
 
 QuietFloatingPoint::~QuietFloatingPoint() { std::fesetenv(&saved_); }
 
-void orderly_end() { end_run(EXIT_SUCCESS); }
+void orderly_end() {
+    before_end_of_run([](const void*) { orderly_end(); }, nullptr);
+    end_run(EXIT_SUCCESS);
+}
 
 void fatal_stop(std::initializer_list<FatalLine> lines, int copies) {
+    // In a worker, the lines stay in its frame until the calling thread has
+    // written them.
+    struct Stop {
+        std::initializer_list<FatalLine> lines;
+        int copies;
+    };
+    const Stop stop{lines, copies};
+    before_end_of_run(
+        [](const void* handed) {
+            const Stop& s = *static_cast<const Stop*>(handed);
+            fatal_stop(s.lines, s.copies);
+        },
+        &stop);
     for (int copy = 1; copy <= copies; ++copy) {
         for (const FatalLine& line : lines) {
             FreeLine message(output_unit);

@@ -10,6 +10,9 @@
 // standard error: the raised flags (only when underflow, division by zero,
 // overflow or invalid operation was raised), the enabled traps, and a line
 // pointing to the floating-point documentation.
+//
+// Either end reached in a worker thread is made by the calling thread, after
+// the chunks before (runtime/parallel.hpp), with the same bytes and status.
 #pragma once
 
 #include <cfenv>

@@ -12,7 +12,10 @@
 #include <exception>
 #include <new>
 #include <stdexcept>
+#include <sched.h>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "runtime/abnormal_end.hpp"
 #include "runtime/checked_array.hpp"
@@ -103,6 +106,24 @@ TEST(AbnormalEnd, WithoutAnObserverTheRunAborts) {
     });
     EXPECT_FALSE(run.ended_abnormally);
     EXPECT_EQ(run.signal, SIGABRT);
+    EXPECT_TRUE(run.report.ends_with(" ******\n a message\n")) << run.report;
+}
+
+// Process 1 of a container takes no default action of the abort signal: the
+// run still ends, with the status the signal would have given.
+TEST(AbnormalEnd, AsProcessOneOfAContainerTheRunEndsWithTheAbortStatus) {
+    const ChildRun run = run_in_child([] {
+        if (unshare(CLONE_NEWPID) != 0) _exit(92);
+        const pid_t first = fork();
+        if (first == 0) {
+            set_abnormal_end_observer(nullptr);
+            abnormal_end_message(" a message");
+        }
+        int status = 0;
+        waitpid(first, &status, 0);
+        _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 93);
+    });
+    EXPECT_EQ(run.exit_status, 128 + SIGABRT) << "killed by " << run.signal;
     EXPECT_TRUE(run.report.ends_with(" ******\n a message\n")) << run.report;
 }
 

@@ -1,20 +1,29 @@
 // Chunks filled on worker threads and put out in order: the order and bytes
-// whatever the number of workers, the workers' floating-point mode, and an
-// abnormal end in a worker.
+// whatever the number of workers, the workers' floating-point mode, every end
+// of the run in a chunk, sections started inside a section, workers that
+// cannot start, and the worker count under an affinity mask.
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
 
+#include <atomic>
 #include <cfenv>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sched.h>
+#include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 
 #include "runtime/parallel.hpp"
 #include "runtime/program_end.hpp"
+#include "support/child_run.hpp"
 
-namespace vorn {
+namespace vorn::test {
 namespace {
 
 using ::testing::AllOf;
@@ -24,13 +33,61 @@ using ::testing::StartsWith;
 
 volatile double zero = 0.0;
 volatile double tiny = 1e-300;
-volatile double result;
+volatile double huge = 1e300;
 
 // Chunk c's text: its number and c % 7 + 1 lines of a varying length.
 std::string chunk_text(int chunk) {
     std::string text = "chunk " + std::to_string(chunk) + "\n";
     for (int line = 0; line <= chunk % 7; ++line) text += std::string(static_cast<std::size_t>(line * 37 % 101), 'x') + "\n";
     return text;
+}
+
+// The texts of chunks 0 .. count - 1.
+std::string chunk_texts(int count) {
+    std::string texts;
+    for (int chunk = 0; chunk < count; ++chunk) texts += chunk_text(chunk);
+    return texts;
+}
+
+// The worker threads of this process, by their name.
+int worker_threads() {
+    int workers = 0;
+    for (const std::filesystem::directory_entry& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream name(task.path() / "comm");
+        std::string line;
+        workers += std::getline(name, line) && line == "vorn_worker";
+    }
+    return workers;
+}
+
+// The section of the tests of the workers' starts: 300 chunks of chunk_text.
+constexpr int section_chunks = 300;
+
+const std::string& section_texts() {
+    static const std::string texts = chunk_texts(section_chunks);
+    return texts;
+}
+
+// What the section put out, and whether the calling thread filled every chunk.
+struct Section {
+    std::string out;
+    bool on_caller_alone = true;
+};
+
+// Runs the section into `section`, which has room for its characters already,
+// so that it allocates little.
+void run_section(Section& section) {
+    section.out.clear();
+    section.on_caller_alone = true;
+    std::thread::id filler[section_chunks];
+    ordered_chunks(
+        section_chunks,
+        [&](std::int32_t chunk, TextUnit& buffer) {
+            filler[chunk] = std::this_thread::get_id();
+            buffer.put(chunk_text(chunk));
+        },
+        [&](std::int32_t, std::string_view characters) { section.out += characters; });
+    for (const std::thread::id id : filler) section.on_caller_alone &= id == std::this_thread::get_id();
 }
 
 class Chunks : public ::testing::TestWithParam<int> {
@@ -41,12 +98,10 @@ protected:
 
 TEST_P(Chunks, ComeOutInOrderWithTheirBytes) {
     constexpr int count = 300;
-    std::string expected;
-    for (int chunk = 0; chunk < count; ++chunk) expected += chunk_text(chunk);
     std::string out;
     int next = 0;
     bool in_order = true;
-    bool filled_by_workers = true;
+    std::atomic<bool> filled_by_workers = true;
     ordered_chunks(
         count,
         [&](std::int32_t chunk, TextUnit& buffer) {
@@ -60,23 +115,25 @@ TEST_P(Chunks, ComeOutInOrderWithTheirBytes) {
     EXPECT_TRUE(in_order);
     EXPECT_TRUE(filled_by_workers) << "a buffer was not empty, or the wrong thread filled it";
     EXPECT_EQ(next, count);
-    EXPECT_TRUE(out == expected);
+    EXPECT_TRUE(out == chunk_texts(count));
 }
 
-TEST_P(Chunks, WorkersComputeInTheCallersModeAndHandBackTheirFlags) {
+TEST_P(Chunks, WorkersComputeInTheCallersModeAndHandBackEveryUntrappedFlag) {
     std::fesetround(FE_UPWARD);
     std::feclearexcept(FE_ALL_EXCEPT);
     feenableexcept(FE_DIVBYZERO);
-    bool same_mode = true;
-    parallel_chunks(40, [&](std::int32_t) {
+    std::atomic<bool> same_mode = true;
+    parallel_chunks(40, [&](std::int32_t chunk) {
         if (std::fegetround() != FE_UPWARD || fegetexcept() != FE_DIVBYZERO) same_mode = false;
-        result = tiny * tiny;
+        volatile double result = chunk == 7 ? huge * huge : tiny * tiny;
+        static_cast<void>(result);
     });
-    const int raised = std::fetestexcept(FE_UNDERFLOW);
+    const int raised = std::fetestexcept(FE_UNDERFLOW | FE_OVERFLOW);
     fedisableexcept(FE_ALL_EXCEPT);
     std::fesetround(FE_TONEAREST);
+    std::feclearexcept(FE_ALL_EXCEPT);
     EXPECT_TRUE(same_mode);
-    EXPECT_NE(raised, 0) << "the workers' underflow did not reach the caller";
+    EXPECT_EQ(raised, FE_UNDERFLOW | FE_OVERFLOW) << "the workers' flags did not all reach the caller";
 }
 
 // Chunks 0 .. 39 on stderr as they come out; chunk 17 traps after a partial
@@ -87,12 +144,14 @@ void run_with_traps() {
         40,
         [](std::int32_t chunk, TextUnit& buffer) {
             buffer.put(chunk_text(chunk));
+            volatile double result = 0.0;
             if (chunk == 17) {
                 buffer.put("partial\n");
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
                 result = 1.0 / zero;
             }
-            if (chunk == 25) result = 1e300 * (1e300 + zero);
+            if (chunk == 25) result = huge * (huge + zero);
+            static_cast<void>(result);
         },
         [](std::int32_t, std::string_view characters) {
             std::fwrite(characters.data(), 1, characters.size(), stderr);
@@ -101,11 +160,87 @@ void run_with_traps() {
 }
 
 TEST_P(Chunks, AFirstTrapEndsTheRunWithItsReportAfterTheRecordsBeforeIt) {
-    std::string before;
-    for (int chunk = 0; chunk <= 17; ++chunk) before += chunk_text(chunk);
-    before += "partial\n\n******";
     EXPECT_EXIT(run_with_traps(), KilledBySignal(SIGABRT),
-                AllOf(StartsWith(before), HasSubstr(" Floating-point exception:  division by zero\n")));
+                AllOf(StartsWith(chunk_texts(18) + "partial\n\n******"),
+                      HasSubstr(" Floating-point exception:  division by zero\n")));
+}
+
+// In a child whose unit 6 writes on the captured standard error: 40 chunks of
+// chunk_text put out on unit 6, chunk 20 adding a partial line and then
+// calling `end` a moment later, while other workers fill the chunks after it,
+// each of which raises an underflow.
+template <class End>
+ChildRun run_ending_in_chunk_20(const End& end) {
+    return run_in_child([&] {
+        dup2(STDERR_FILENO, STDOUT_FILENO);
+        start_floating_point_mode();
+        ordered_chunks(
+            40,
+            [&](std::int32_t chunk, TextUnit& buffer) {
+                buffer.put(chunk_text(chunk));
+                if (chunk > 20) {
+                    volatile double result = tiny * tiny;
+                    static_cast<void>(result);
+                }
+                if (chunk == 20) {
+                    buffer.put("partial\n");
+                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                    end();
+                }
+            },
+            [](std::int32_t, std::string_view characters) { text_unit(output_unit).put(characters); });
+    });
+}
+
+const std::string traps_note =
+    " IEEE floating-point exception traps enabled: \n"
+    "    overflow;  division by zero;  invalid operation; \n";
+
+TEST_P(Chunks, AFatalStopInAChunkWritesItsLinesAfterTheRecordsBeforeItAndExitsWithOne) {
+    const ChildRun run = run_ending_in_chunk_20([] {
+        volatile double result = tiny * tiny;  // in the note: raised before the stop
+        static_cast<void>(result);
+        fatal_stop({{"stopped in chunk", 20}, {"of", 40}});
+    });
+    EXPECT_EQ(run.exit_status, 1) << run.report;
+    EXPECT_THAT(run.report, StartsWith(chunk_texts(21) + "partial\n stopped in chunk  20\n of  40\n" +
+                                       " Note: IEEE floating-point exception flags raised: \n"
+                                       "    Inexact;  Underflow; \n" +
+                                       traps_note));
+}
+
+TEST_P(Chunks, AnOrderlyEndInAChunkEndsTheRunAfterTheRecordsBeforeItWithoutTheFlagsOfLaterChunks) {
+    const ChildRun run = run_ending_in_chunk_20([] { orderly_end(); });
+    EXPECT_EQ(run.exit_status, 0) << run.report;
+    EXPECT_THAT(run.report, StartsWith(chunk_texts(21) + "partial\n Note:" + traps_note));
+}
+
+TEST_P(Chunks, ASectionStartedInsideASectionEndsTheRunAbnormally) {
+    const std::string refusal = " Nested section:  a section of chunks was started inside another one.\n";
+    auto put_on_stderr = [](std::int32_t, std::string_view characters) {
+        std::fwrite(characters.data(), 1, characters.size(), stderr);
+    };
+    const ChildRun in_a_fill = run_in_child([&] {
+        ordered_chunks(
+            40,
+            [](std::int32_t chunk, TextUnit& buffer) {
+                buffer.put(chunk_text(chunk));
+                if (chunk == 5) parallel_chunks(2, [](std::int32_t) {});
+            },
+            put_on_stderr);
+    });
+    EXPECT_TRUE(in_a_fill.ended_abnormally);
+    EXPECT_THAT(in_a_fill.report, AllOf(StartsWith(chunk_texts(6) + "\n******"), HasSubstr(refusal)));
+    const ChildRun in_a_put = run_in_child([&] {
+        ordered_chunks(
+            40, [](std::int32_t chunk, TextUnit& buffer) { buffer.put(chunk_text(chunk)); },
+            [&](std::int32_t chunk, std::string_view characters) {
+                if (chunk == 3) parallel_chunks(2, [](std::int32_t) {});
+                put_on_stderr(chunk, characters);
+            });
+    });
+    EXPECT_TRUE(in_a_put.ended_abnormally);
+    EXPECT_THAT(in_a_put.report, AllOf(StartsWith(chunk_texts(3) + "\n******"), HasSubstr(refusal)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Workers, Chunks, ::testing::Values(1, 2, 3, 16),
@@ -113,5 +248,100 @@ INSTANTIATE_TEST_SUITE_P(Workers, Chunks, ::testing::Values(1, 2, 3, 16),
                              return std::to_string(info.param) + "_workers";
                          });
 
+// Two sections of chunk texts, each asking for every worker, after `limit`
+// and with `between` between them: "<same bytes> <worker threads> " after
+// each.
+std::string two_sections(const std::function<void()>& limit, const std::function<void()>& between) {
+    set_worker_count_for_testing(max_workers);
+    Section done;
+    done.out.reserve(section_texts().size());
+    std::string outcome;
+    outcome.reserve(64);
+    limit();
+    for (int section = 1; section <= 2; ++section) {
+        run_section(done);
+        outcome += std::to_string(done.out == section_texts()) + ' ' + std::to_string(worker_threads()) + ' ';
+        if (section == 1) between();
+    }
+    return outcome;
+}
+
+class ProcessLimit : public ::testing::TestWithParam<rlim_t> {};
+
+TEST_P(ProcessLimit, ThreadsThatCannotStartLeaveTheSectionToThoseThatDidAndAreNotTriedAgain) {
+    const rlim_t limit = GetParam();
+    const auto hold = [&] {
+        if (!hold_to_process_limit(limit)) _exit(3);
+    };
+    const auto raise_the_limit = [&] {
+        const rlimit more{limit + 64, limit + 64};
+        setrlimit(RLIMIT_NPROC, &more);
+    };
+    std::string sections;
+    const ChildRun run = run_in_child([&] { sections = two_sections(hold, raise_the_limit); }, [&] { return sections; });
+    ASSERT_TRUE(run.returned) << "status " << run.exit_status << ", signal " << run.signal << "\n" << run.report;
+    std::istringstream outcome(run.observed);
+    bool first_same = false, second_same = false;
+    int first_workers = -1, second_workers = -1;
+    outcome >> first_same >> first_workers >> second_same >> second_workers;
+    EXPECT_TRUE(first_same && second_same) << "the chunks' bytes differ";
+    // The calling thread counts too, and other processes of the user may hold a share.
+    EXPECT_GE(first_workers, 0);
+    EXPECT_LT(first_workers, static_cast<int>(limit));
+    EXPECT_EQ(second_workers, first_workers) << "a start was tried again once the limit was raised";
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, ProcessLimit, ::testing::Values(1, 3),
+                         [](const ::testing::TestParamInfo<rlim_t>& info) {
+                             return std::to_string(info.param) + "_processes";
+                         });
+
+// The address space in use and 64 KiB more: the heap's next few strings
+// fit, a worker's stack does not.
+void limit_address_space() {
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    unsigned long pages = 0;
+    if (statm == nullptr || std::fscanf(statm, "%lu", &pages) != 1) _exit(5);
+    std::fclose(statm);
+    const rlim_t bytes = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (64 << 10);
+    const rlimit address_space{bytes, bytes};
+    if (setrlimit(RLIMIT_AS, &address_space) != 0) _exit(4);
+}
+
+TEST(AddressSpaceLimit, WithNoRoomForAWorkersStackTheCallingThreadDoesTheWork) {
+    // A process of its own, started anew: a forked one would find the stacks
+    // of the test process's workers kept for reuse.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::fputs(two_sections(limit_address_space, [] {}).c_str(), stderr);
+            std::fflush(stderr);
+            _exit(0);
+        },
+        ::testing::ExitedWithCode(0), "^1 0 1 0 $");
+}
+
+TEST(WorkerCount, IsOneUnderAnAffinityMaskOfOneProcessorAndTheSectionRunsOnTheCallingThread) {
+    std::ostringstream outcome;
+    const ChildRun run = run_in_child(
+        [&] {
+            cpu_set_t allowed;
+            if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) _exit(4);
+            int first = 0;
+            while (!CPU_ISSET(first, &allowed)) ++first;
+            cpu_set_t one;
+            CPU_ZERO(&one);
+            CPU_SET(first, &one);
+            if (sched_setaffinity(0, sizeof one, &one) != 0) _exit(5);
+            Section done;
+            run_section(done);
+            outcome << worker_count() << ' ' << done.on_caller_alone << ' ' << (done.out == section_texts()) << ' '
+                    << worker_threads();
+        },
+        [&] { return outcome.str(); });
+    EXPECT_TRUE(run.returned) << run.report;
+    EXPECT_EQ(run.observed, "1 1 1 0") << "worker count, chunks on the calling thread, same bytes, worker threads";
+}
+
 }  // namespace
-}  // namespace vorn
+}  // namespace vorn::test

@@ -9,7 +9,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <functional>
+#include <grp.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,7 +24,7 @@ struct ChildRun {
     bool ended_abnormally = false;  // the run's abnormal end was reached
     bool returned = false;          // the work returned
     int signal = 0;                 // otherwise: the signal that killed the child, if any
-    int exit_status = -1;           // the child's exit status, when it exited
+    int exit_status = -1;           // or the status it exited with (an end of the run's own)
     std::string report;             // what the child wrote on standard error
     std::string observed;           // what `observe` said at the child's end
 };
@@ -93,6 +95,16 @@ inline ChildRun run_in_child(const std::function<void()>& work,
     run.report = detail::contents(report);
     run.observed = detail::contents(observed);
     return run;
+}
+
+// In a forked child: holds the child to `processes` processes and threads of
+// its user, as user 65534 when it runs as root, whom the limit does not hold.
+// The hard limit leaves room to raise the limit again.  False when the limit
+// could not be set.
+inline bool hold_to_process_limit(rlim_t processes) {
+    if (getuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) return false;
+    const rlimit limit{processes, processes + 64};
+    return setrlimit(RLIMIT_NPROC, &limit) == 0;
 }
 
 }  // namespace vorn::test
