@@ -15,7 +15,8 @@
 namespace vorn {
 namespace {
 
-TextUnit null_unit(99, ::open("/dev/null", O_WRONLY | O_CLOEXEC), "/dev/null");
+char null_unit_buffer[TextUnit::buffer_size];
+TextUnit null_unit(99, ::open("/dev/null", O_WRONLY | O_CLOEXEC), "/dev/null", null_unit_buffer);
 
 constexpr std::size_t value_count = 4096;
 

@@ -56,7 +56,7 @@ BENCHMARK(BM_full_report_capacity)->Arg(1)->Arg(0)->Iterations(3)->UseRealTime()
 
 void BM_empty_section(benchmark::State& state) {
     const Workers workers(state);
-    for (auto _ : state) vorn::parallel_chunks(64, [](std::int32_t) {});
+    for (auto _ : state) vorn::parallel_for(64, [](std::int32_t) {});
 }
 BENCHMARK(BM_empty_section)->Arg(0)->UseRealTime()->Unit(benchmark::kMicrosecond);
 

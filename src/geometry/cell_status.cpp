@@ -94,7 +94,7 @@ void set_status() {
     for (std::int32_t il_first = 1; il_first <= cells_l; il_first += longitudes_per_block) {
         const std::int32_t il_last = std::min(il_first + (longitudes_per_block - 1), cells_l);
         if (il_first == 1) find_node_radii(g.gr_l(1), true, 1);
-        parallel_chunks(il_last - il_first + 1, [&](std::int32_t chunk) {
+        parallel_for(il_last - il_first + 1, [&](std::int32_t chunk) {
             const std::int32_t il = il_first + chunk;
             if (il > 1) find_node_radii(g.gr_l(il), false, chunk + 1);
             classify_cells(il, chunk + 1, lower_r, hi_r);

@@ -9,10 +9,9 @@
 #include "geometry/records.hpp"
 #include "geometry/stretching.hpp"
 #include "runtime/checked_array.hpp"
-#include "runtime/free_format.hpp"
+#include "runtime/messages.hpp"
 #include "runtime/nan_operands.hpp"
 #include "runtime/program_end.hpp"
-#include "runtime/units.hpp"
 
 namespace vorn {
 
@@ -358,12 +357,12 @@ void create_grid_q(const double& midlat_pmax, const double& midlat_mlat_max, con
     const double ratio = dq_eq / dq_mid;
     double gamma = 5.0;
     if (ratio > 1.0) gamma = std::log(ratio + std::sqrt(ratio * ratio - 1.0)) / q_mid;
-    FreeLine(output_unit) << "gamma=" << gamma;
+    write_message({"gamma=", gamma});
 
     const double sinh_top = std::sinh(gamma * q_max);
     const double chi_mid = std::sinh(gamma * q_mid) / sinh_top;
     const double d_chi = std::sinh(gamma * dq_eq) / sinh_top;
-    FreeLine(output_unit) << "d_chi=" << d_chi;
+    write_message({"d_chi=", d_chi});
 
     const std::int32_t midlat_nq = int_part(chi_mid / d_chi) + int_part((q_max - q_mid) / dq_mid);
     if (2 * midlat_nq + 1 > max_grid_q)

@@ -4,7 +4,7 @@
 
 #include "geometry/records.hpp"
 #include "runtime/checked_array.hpp"
-#include "runtime/free_format.hpp"
+#include "runtime/messages.hpp"
 #include "runtime/namelist.hpp"
 #include "runtime/nan_operands.hpp"
 #include "runtime/units.hpp"
@@ -80,7 +80,7 @@ void p_trans(std::int32_t n, double* s_val, double* p_val, std::int32_t flag) {
     static double c;
 
     if (flag != 1 && flag != -1) {
-        FreeLine(output_unit) << "Flag for p_trans must be either 1 or -1!";
+        write_message({"Flag for p_trans must be either 1 or -1!"});
         return;
     }
     const CmnGrPTrans& t = cmn_gr_p_trans;

@@ -4,10 +4,9 @@
 
 #include "geometry/dipole.hpp"
 #include "geometry/frame.hpp"
-#include "runtime/free_format.hpp"
+#include "runtime/messages.hpp"
 #include "runtime/nan_operands.hpp"
 #include "runtime/parallel.hpp"
-#include "runtime/units.hpp"
 
 namespace vorn {
 
@@ -25,7 +24,7 @@ constexpr std::int32_t elements_per_part = 4096;
 template <class Step>
 void in_parts(std::int32_t n, const Step& step) {
     if (n <= 0) return;
-    parallel_chunks((n - 1) / elements_per_part + 1, [&](std::int32_t part) {
+    parallel_for((n - 1) / elements_per_part + 1, [&](std::int32_t part) {
         const std::int32_t offset = part * elements_per_part;
         step(offset, std::min(elements_per_part, n - offset));
     });
@@ -181,7 +180,7 @@ void check_lower_boundary_altitude() {
     bool too_high = false;
     for (int i = 1; i <= v.g_v_bdry_rl_dim; ++i)
         if (v.g_v_g_radius(v.g_v_boundary_rl(i)) > threshold) too_high = true;
-    if (too_high) FreeLine(output_unit) << "Warning: alt of boundary voxel(s) too high!";
+    if (too_high) write_message({"Warning: alt of boundary voxel(s) too high!"});
 }
 
 }  // namespace vorn

@@ -12,7 +12,7 @@
 #include "runtime/checked_array.hpp"
 #include "runtime/fixed_format.hpp"
 #include "runtime/free_format.hpp"
-#include "runtime/parallel.hpp"
+#include "runtime/ordered_output.hpp"
 #include "runtime/source_location.hpp"
 #include "runtime/units.hpp"
 
@@ -75,7 +75,7 @@ void write_records(std::int32_t count, const Format& format, int text_chars, con
     const std::int32_t per_chunk =
         static_cast<std::int32_t>(TextUnit::buffer_size / (format.fixed_length() + text_chars + 1));
     const std::int32_t chunks = (count - 1) / per_chunk + 1;
-    ordered_chunks(
+    ordered_text_chunks(
         chunks,
         [&](std::int32_t chunk, TextUnit& buffer) {
             const std::int32_t first = chunk * per_chunk + 1;
@@ -283,7 +283,7 @@ void write_table(std::string_view title, std::string_view header, const Columns&
     const std::int32_t cells_q = g.gr_nq - 1;
     if (cells_l > 0 && cells_p > 0) {
         const std::int32_t p_chunks = (cells_p - 1) / p_per_chunk + 1;
-        ordered_chunks(
+        ordered_text_chunks(
             cells_l * p_chunks,
             [&](std::int32_t chunk, TextUnit& buffer) {
                 const std::int32_t il = chunk / p_chunks + 1;

@@ -15,8 +15,7 @@ namespace vorn {
 
 namespace {
 
-constexpr int slots_per_worker = 2;
-constexpr int max_slots = slots_per_worker * max_workers;
+constexpr int slots_per_worker = max_chunk_slots / max_workers;
 
 // A worker's stack.  A worker at capacity touches 8 KiB of it, and 12 KiB
 // when the handler of a trapped exception builds its report on top of its
@@ -26,19 +25,15 @@ constexpr int max_slots = slots_per_worker * max_workers;
 constexpr std::size_t worker_stack_size = 256 * 1024;
 
 struct ChunkSlot {
-    // A constructor of its own, so that the 1 MiB buffer is not zeroed at
-    // start: its pages stay untouched until a chunk fills them.
-    ChunkSlot() : buffer(0, -1, "chunk buffer") {}
-    TextUnit buffer;
-    std::int32_t filled = -1;  // the chunk the buffer holds, ready to be put out
-    int raised = 0;            // the untrapped flags that its filling raised
+    std::int32_t done = -1;  // the chunk whose work is done, ready to be delivered
+    int raised = 0;          // the untrapped flags that its work raised
 };
-ChunkSlot slots[max_slots];
+ChunkSlot slots[max_chunk_slots];
 
 int workers_for_testing = 0;
 bool section_running = false;  // the calling thread is in a section
 thread_local bool worker_thread = false;
-thread_local std::int32_t worker_chunk = -1;  // the chunk a worker is filling
+thread_local std::int32_t worker_chunk = -1;  // the chunk a worker works on
 
 // What a worker needs at its start: its index, and the sections started
 // before it, which are not its own.
@@ -54,7 +49,7 @@ struct Pool {
     std::mutex mutex;
     std::condition_variable section_started;  // workers wait for a section
     std::condition_variable slot_freed;       // workers wait for their slot
-    std::condition_variable chunk_filled;     // the caller waits for the next chunk
+    std::condition_variable chunk_done;       // the caller waits for the next chunk
     std::condition_variable worker_done;      // the caller waits for the workers' end
     int processors = 0;                       // the workers a section wants; 0 until known
     int threads = 0;                          // workers started
@@ -66,11 +61,11 @@ struct Pool {
     int handed_over = 0;                      // of them, those that handed an end of the run over
     bool stopping = false;                    // the run ends: no worker takes another chunk
     std::int32_t count = 0;
-    std::int32_t next_to_fill = 0;
-    std::int32_t put_out = 0;  // chunks 0 .. put_out - 1 are out
+    std::int32_t next_to_work = 0;
+    std::int32_t delivered = 0;  // chunks 0 .. delivered - 1 are delivered
     int slot_count = 0;
-    ChunkFill fill = nullptr;
-    const void* fill_context = nullptr;
+    ChunkStep work = nullptr;
+    const void* work_context = nullptr;
     std::fenv_t caller_mode;
     int caller_traps = 0;
     int untrapped = 0;  // the flags a chunk may raise and hand back
@@ -94,24 +89,24 @@ Pool& the_pool() {
     return *pool;
 }
 
-// Fills chunks of the section until none is left or the run ends.
-void fill_chunks(Pool& p, std::unique_lock<std::mutex>& lock) {
-    while (!p.stopping && p.next_to_fill < p.count) {
-        const std::int32_t chunk = p.next_to_fill++;
-        ChunkSlot& slot = slots[chunk % p.slot_count];
-        // The slot is free once the chunk that used it before is out.
-        p.slot_freed.wait(lock, [&] { return p.put_out > chunk - p.slot_count || p.stopping; });
+// Works on chunks of the section until none is left or the run ends.
+void work_on_chunks(Pool& p, std::unique_lock<std::mutex>& lock) {
+    while (!p.stopping && p.next_to_work < p.count) {
+        const std::int32_t chunk = p.next_to_work++;
+        const int slot_index = chunk % p.slot_count;
+        ChunkSlot& slot = slots[slot_index];
+        // The slot is free once the chunk that held it before is delivered.
+        p.slot_freed.wait(lock, [&] { return p.delivered > chunk - p.slot_count || p.stopping; });
         if (p.stopping) return;
         lock.unlock();
-        slot.buffer.discard();
         worker_chunk = chunk;
         std::feclearexcept(FE_ALL_EXCEPT);
-        p.fill(p.fill_context, chunk, slot.buffer);
+        p.work(p.work_context, chunk, slot_index);
         const int raised = std::fetestexcept(p.untrapped);
         lock.lock();
         slot.raised = raised;
-        slot.filled = chunk;
-        p.chunk_filled.notify_one();
+        slot.done = chunk;
+        p.chunk_done.notify_one();
     }
 }
 
@@ -128,7 +123,7 @@ void* work(void* start) {
         if (own.index >= p.participants) continue;
         std::fesetenv(&p.caller_mode);
         feenableexcept(p.caller_traps);
-        fill_chunks(p, lock);
+        work_on_chunks(p, lock);
         ++p.done;
         p.worker_done.notify_one();
     }
@@ -180,43 +175,40 @@ void stop_workers(Pool& p) {
             p.ending_raised = raised;
         }
         ++p.handed_over;
-        p.chunk_filled.notify_all();
+        p.chunk_done.notify_all();
         p.worker_done.notify_one();
     }
     for (;;) pause();
 }
 
-// The chunk that the calling thread is filling itself, for an end of the run
-// meanwhile.
+// The chunk that the calling thread works on itself, in slot 0, for an end
+// of the run meanwhile.
 struct CallerChunk {
-    ChunkPut put = nullptr;
-    const void* put_context = nullptr;
+    ChunkStep deliver = nullptr;
+    const void* deliver_context = nullptr;
     std::int32_t chunk = 0;
 } caller_chunk;
 
-void run_in_caller(std::int32_t count, ChunkFill fill, const void* fill_context, ChunkPut put,
-                   const void* put_context) {
-    TextUnit& buffer = slots[0].buffer;
+void run_in_caller(std::int32_t count, ChunkStep work, const void* work_context, ChunkStep deliver,
+                   const void* deliver_context) {
     for (std::int32_t chunk = 0; chunk < count; ++chunk) {
-        buffer.discard();
-        caller_chunk = {put, put_context, chunk};
-        fill(fill_context, chunk, buffer);
-        caller_chunk.put = nullptr;
-        put(put_context, chunk, buffer.buffered());
+        caller_chunk = {deliver, deliver_context, chunk};
+        work(work_context, chunk, 0);
+        caller_chunk.deliver = nullptr;
+        deliver(deliver_context, chunk, 0);
     }
-    buffer.discard();
 }
 
-void run_on_workers(Pool& p, int workers, std::int32_t count, ChunkFill fill, const void* fill_context, ChunkPut put,
-                    const void* put_context) {
+void run_on_workers(Pool& p, int workers, std::int32_t count, ChunkStep work, const void* work_context,
+                    ChunkStep deliver, const void* deliver_context) {
     {
         std::lock_guard lock(p.mutex);
         p.count = count;
-        p.next_to_fill = 0;
-        p.put_out = 0;
+        p.next_to_work = 0;
+        p.delivered = 0;
         p.slot_count = slots_per_worker * workers;
-        p.fill = fill;
-        p.fill_context = fill_context;
+        p.work = work;
+        p.work_context = work_context;
         p.ending_chunk = -1;
         p.participants = workers;
         p.done = 0;
@@ -225,33 +217,34 @@ void run_on_workers(Pool& p, int workers, std::int32_t count, ChunkFill fill, co
         std::fegetenv(&p.caller_mode);
         p.caller_traps = fegetexcept();
         p.untrapped = FE_ALL_EXCEPT & ~p.caller_traps;
-        for (ChunkSlot& slot : slots) slot.filled = -1;
+        for (ChunkSlot& slot : slots) slot.done = -1;
         ++p.section;
         p.section_started.notify_all();
     }
     for (std::int32_t chunk = 0; chunk < count; ++chunk) {
-        ChunkSlot& slot = slots[chunk % p.slot_count];
+        const int slot_index = chunk % p.slot_count;
+        ChunkSlot& slot = slots[slot_index];
         {
             std::unique_lock lock(p.mutex);
-            p.chunk_filled.wait(lock, [&] { return slot.filled == chunk || p.ending_chunk == chunk; });
-            // The records of the chunk before its end go out first, as they
-            // would have in one thread.
+            p.chunk_done.wait(lock, [&] { return slot.done == chunk || p.ending_chunk == chunk; });
+            // What the chunk did before its end is delivered first, as it
+            // would have been in one thread.
             if (p.ending_chunk == chunk) {
                 lock.unlock();
                 if (p.ending_raised != 0) std::feraiseexcept(p.ending_raised);
-                put(put_context, chunk, slot.buffer.buffered());
+                deliver(deliver_context, chunk, slot_index);
                 p.end(p.end_context);
             }
         }
         if (slot.raised != 0) std::feraiseexcept(slot.raised);
-        put(put_context, chunk, slot.buffer.buffered());
+        deliver(deliver_context, chunk, slot_index);
         std::lock_guard lock(p.mutex);
-        slot.filled = -1;
-        p.put_out = chunk + 1;
+        slot.done = -1;
+        p.delivered = chunk + 1;
         p.slot_freed.notify_all();
     }
-    // The section's functions and buffers are the caller's until every
-    // worker has left it.
+    // The section's functions and slots are the caller's until every worker
+    // has left it.
     std::unique_lock lock(p.mutex);
     p.worker_done.wait(lock, [&] { return p.done == p.participants; });
 }
@@ -267,10 +260,10 @@ int worker_count() {
 
 void set_worker_count_for_testing(int count) { workers_for_testing = std::clamp(count, 0, max_workers); }
 
-void run_ordered_chunks(std::int32_t count, ChunkFill fill, const void* fill_context, ChunkPut put,
-                        const void* put_context) {
+void run_chunks_in_order(std::int32_t count, ChunkStep work, const void* work_context, ChunkStep deliver,
+                         const void* deliver_context) {
     // The chunks of a section rely on records that nobody changes meanwhile,
-    // and the chunk buffers are the section's own.
+    // and the chunk slots are the section's own.
     if (worker_thread || section_running)
         abnormal_end_message(
             " Nested section:  a section of chunks was started inside another one.\n"
@@ -283,9 +276,9 @@ void run_ordered_chunks(std::int32_t count, ChunkFill fill, const void* fill_con
             std::lock_guard lock(p.mutex);
             workers = start_workers(p, workers);
         }
-        if (workers > 1) run_on_workers(p, workers, count, fill, fill_context, put, put_context);
+        if (workers > 1) run_on_workers(p, workers, count, work, work_context, deliver, deliver_context);
     }
-    if (workers <= 1) run_in_caller(count, fill, fill_context, put, put_context);
+    if (workers <= 1) run_in_caller(count, work, work_context, deliver, deliver_context);
     section_running = false;
 }
 
@@ -296,8 +289,8 @@ void before_end_of_run(RunEnd end, const void* context) {
     if (pool != nullptr) stop_workers(*pool);
     const CallerChunk unfinished = caller_chunk;
     // Once only, should the putting out itself end the run.
-    caller_chunk.put = nullptr;
-    if (unfinished.put != nullptr) unfinished.put(unfinished.put_context, unfinished.chunk, slots[0].buffer.buffered());
+    caller_chunk.deliver = nullptr;
+    if (unfinished.deliver != nullptr) unfinished.deliver(unfinished.deliver_context, unfinished.chunk, 0);
 }
 
 }  // namespace vorn

@@ -4,11 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <type_traits>
 
 #include "runtime/abnormal_end.hpp"
 #include "runtime/byte_output.hpp"
-#include "runtime/free_format.hpp"
 #include "runtime/parallel.hpp"
 #include "runtime/units.hpp"
 
@@ -100,11 +98,11 @@ void orderly_end() {
     end_run(EXIT_SUCCESS);
 }
 
-void fatal_stop(std::initializer_list<FatalLine> lines, int copies) {
+void fatal_stop(std::initializer_list<MessageLine> lines, int copies) {
     // In a worker, the lines stay in its frame until the calling thread has
     // written them.
     struct Stop {
-        std::initializer_list<FatalLine> lines;
+        std::initializer_list<MessageLine> lines;
         int copies;
     };
     const Stop stop{lines, copies};
@@ -115,15 +113,7 @@ void fatal_stop(std::initializer_list<FatalLine> lines, int copies) {
         },
         &stop);
     for (int copy = 1; copy <= copies; ++copy) {
-        for (const FatalLine& line : lines) {
-            FreeLine message(output_unit);
-            message << line.text;
-            std::visit(
-                [&message](auto value) {
-                    if constexpr (!std::is_same_v<decltype(value), std::monostate>) message << value;
-                },
-                line.value);
-        }
+        for (const MessageLine& line : lines) write_message(line);
     }
     end_run(EXIT_FAILURE);
 }

@@ -16,10 +16,9 @@
 #pragma once
 
 #include <cfenv>
-#include <cstdint>
 #include <initializer_list>
-#include <string_view>
-#include <variant>
+
+#include "runtime/messages.hpp"
 
 namespace vorn {
 
@@ -43,16 +42,9 @@ private:
 // The normal end of the run: exit status 0.
 [[noreturn]] void orderly_end();
 
-// One message line of a fatal stop: a text item, then the integer or real
-// item that follows it when the line has one (free-format line rules).
-struct FatalLine {
-    std::string_view text;
-    std::variant<std::monostate, std::int32_t, double> value = {};
-};
-
 // A fatal configuration or capacity condition: writes `lines` on standard
 // output, the whole block `copies` times in a row, then ends the run like an
 // orderly end, with exit status 1, since it wrote no snapshot.
-[[noreturn]] void fatal_stop(std::initializer_list<FatalLine> lines = {}, int copies = 1);
+[[noreturn]] void fatal_stop(std::initializer_list<MessageLine> lines = {}, int copies = 1);
 
 }  // namespace vorn

@@ -12,8 +12,10 @@ namespace vorn {
 
 namespace {
 
-TextUnit standard_output(output_unit, STDOUT_FILENO, "stdout");
-TextUnit error_file(error_unit, -1, error_file_name);
+char standard_output_buffer[TextUnit::buffer_size];
+char error_file_buffer[TextUnit::buffer_size];
+TextUnit standard_output(output_unit, STDOUT_FILENO, "stdout", standard_output_buffer);
+TextUnit error_file(error_unit, -1, error_file_name, error_file_buffer);
 
 // Unit 1: the configuration file, read in blocks.
 struct ConfigInput {
@@ -46,7 +48,8 @@ void hold_standard_descriptors() {
 
 }  // namespace
 
-TextUnit::TextUnit(int unit_number, int fd, std::string_view file_name) : unit_(unit_number), fd_(fd) {
+TextUnit::TextUnit(int unit_number, int fd, std::string_view file_name, std::span<char, buffer_size> storage)
+    : unit_(unit_number), fd_(fd), buffer_(storage.data()) {
     std::size_t n = std::min(file_name.size(), sizeof file_name_ - 1);
     std::memcpy(file_name_, file_name.data(), n);
 }

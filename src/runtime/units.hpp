@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -32,11 +33,13 @@ inline constexpr std::string_view config_file_name = "master_nml";
 inline constexpr std::string_view error_file_name = "master_error";
 
 // A formatted output unit: a block buffer in front of a file descriptor.
+// The buffer is storage of buffer_size characters that the unit's owner
+// keeps for the unit's lifetime (static storage, untouched until used).
 class TextUnit {
 public:
     static constexpr std::size_t buffer_size = 1 << 20;
 
-    TextUnit(int unit_number, int fd, std::string_view file_name);
+    TextUnit(int unit_number, int fd, std::string_view file_name, std::span<char, buffer_size> storage);
 
     void put(char c) {
         if (used_ == buffer_size) flush();
@@ -82,7 +85,7 @@ private:
     bool cut_pending_ = false;
     std::size_t used_ = 0;
     char file_name_[256] = {};
-    char buffer_[buffer_size];
+    char* buffer_;
 };
 
 // The text output unit of that number (6 or 7).  Any other number, or unit 7

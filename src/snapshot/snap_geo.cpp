@@ -4,12 +4,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 
 #include "geometry/records.hpp"
 #include "geometry/voxel_geometry.hpp"
 #include "matfile/matfile.hpp"
 #include "runtime/byte_output.hpp"
-#include "runtime/parallel.hpp"
+#include "runtime/ordered_output.hpp"
 #include "runtime/units.hpp"
 #include "snapshot/mat_variables.hpp"
 
@@ -111,14 +112,15 @@ void write_boundaries() {
 // chunk of voxels at a time, and the chunks go to the file in order.
 void write_agrid() {
     static constexpr std::size_t column_bytes = 3 * max_corners * sizeof(double);
-    static constexpr std::int32_t voxels_per_chunk = TextUnit::buffer_size / column_bytes;
+    static constexpr std::int32_t voxels_per_chunk = byte_chunk_size / column_bytes;
+    static_assert(voxels_per_chunk > 0);
     const CmnGVoxel& v = cmn_g_voxel;
     const std::int32_t count = v.g_v_dimension;
     savehd(snapshot_unit, 24, count, "agrid", 5, 0, 0);
     if (count <= 0) return;
-    ordered_chunks(
+    ordered_byte_chunks(
         (count - 1) / voxels_per_chunk + 1,
-        [&](std::int32_t chunk, TextUnit& buffer) {
+        [&](std::int32_t chunk, ByteChunk& bytes) {
             const std::int32_t first = chunk * voxels_per_chunk + 1;
             const std::int32_t last = std::min(count, first + (voxels_per_chunk - 1));
             VoxelCorners corners;
@@ -126,10 +128,10 @@ void write_agrid() {
                 voxel_corners(i, CornerRounds::bounding_longitudes, corners);
                 for (int j = 1; j <= corners.count; ++j)
                     for (const double coordinate : {corners.g_x(j), corners.g_y(j), corners.g_z(j)})
-                        buffer.put(reinterpret_cast<const char*>(&coordinate), sizeof coordinate);
+                        bytes.put(&coordinate, sizeof coordinate);
             }
         },
-        [](std::int32_t, std::string_view bytes) {
+        [](std::int32_t, std::span<const char> bytes) {
             write_bytes_reporting(snapshot_unit, bytes.data(), bytes.size(),
                                   "snap_geo: Error in writing the output file.");
         });

@@ -19,7 +19,7 @@
 
 #include "runtime/abnormal_end.hpp"
 #include "runtime/checked_array.hpp"
-#include "runtime/parallel.hpp"
+#include "runtime/ordered_output.hpp"
 #include "runtime/program_end.hpp"
 #include "support/child_run.hpp"
 
@@ -159,7 +159,7 @@ TEST(TerminateReport, NamesTheExceptionThatEscapedByItsTypeAndWhat) {
 void section_failing_at_chunk_5(void (*fail)()) {
     start_terminate_report();
     set_worker_count_for_testing(3);
-    ordered_chunks(
+    ordered_text_chunks(
         8,
         [fail](std::int32_t chunk, TextUnit& buffer) {
             buffer.put("chunk " + std::to_string(chunk) + "\n");

@@ -14,12 +14,13 @@
 #include <fstream>
 #include <sched.h>
 #include <sstream>
+#include <span>
 #include <string>
 #include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 
-#include "runtime/parallel.hpp"
+#include "runtime/ordered_output.hpp"
 #include "runtime/program_end.hpp"
 #include "support/child_run.hpp"
 
@@ -80,7 +81,7 @@ void run_section(Section& section) {
     section.out.clear();
     section.on_caller_alone = true;
     std::thread::id filler[section_chunks];
-    ordered_chunks(
+    ordered_text_chunks(
         section_chunks,
         [&](std::int32_t chunk, TextUnit& buffer) {
             filler[chunk] = std::this_thread::get_id();
@@ -102,7 +103,7 @@ TEST_P(Chunks, ComeOutInOrderWithTheirBytes) {
     int next = 0;
     bool in_order = true;
     std::atomic<bool> filled_by_workers = true;
-    ordered_chunks(
+    ordered_text_chunks(
         count,
         [&](std::int32_t chunk, TextUnit& buffer) {
             if (!buffer.buffered().empty() || in_worker_thread() != (GetParam() > 1)) filled_by_workers = false;
@@ -118,12 +119,48 @@ TEST_P(Chunks, ComeOutInOrderWithTheirBytes) {
     EXPECT_TRUE(out == chunk_texts(count));
 }
 
+// Byte chunks share their storage with the text chunks: a byte section after
+// a text section starts each chunk empty and puts the bytes out in order.
+TEST_P(Chunks, ByteChunksComeOutInOrderAfterATextSection) {
+    Section text;
+    run_section(text);
+    constexpr int count = 200;
+    std::string out;
+    std::atomic<bool> started_empty = true;
+    ordered_byte_chunks(
+        count,
+        [&](std::int32_t chunk, ByteChunk& bytes) {
+            if (!bytes.buffered().empty()) started_empty = false;
+            const std::string text = chunk_text(chunk);
+            for (const char c : text) bytes.put(&c, 1);
+        },
+        [&](std::int32_t, std::span<const char> bytes) { out.append(bytes.data(), bytes.size()); });
+    EXPECT_TRUE(started_empty);
+    EXPECT_TRUE(out == chunk_texts(count));
+}
+
+TEST_P(Chunks, ByteChunkBeyondItsBufferEndsTheRun) {
+    const ChildRun run = run_in_child([] {
+        ordered_byte_chunks(
+            4,
+            [](std::int32_t chunk, ByteChunk& bytes) {
+                static const std::string block(byte_chunk_size / 2, 'b');
+                for (int half = 0; half < (chunk == 2 ? 3 : 2); ++half) bytes.put(block.data(), block.size());
+            },
+            [](std::int32_t, std::span<const char>) {});
+    });
+    EXPECT_TRUE(run.ended_abnormally);
+    EXPECT_NE(run.report.find(" Chunk overflow:  the bytes of a chunk pass its buffer of 1048576 bytes."),
+              std::string::npos)
+        << run.report;
+}
+
 TEST_P(Chunks, WorkersComputeInTheCallersModeAndHandBackEveryUntrappedFlag) {
     std::fesetround(FE_UPWARD);
     std::feclearexcept(FE_ALL_EXCEPT);
     feenableexcept(FE_DIVBYZERO);
     std::atomic<bool> same_mode = true;
-    parallel_chunks(40, [&](std::int32_t chunk) {
+    parallel_for(40, [&](std::int32_t chunk) {
         if (std::fegetround() != FE_UPWARD || fegetexcept() != FE_DIVBYZERO) same_mode = false;
         volatile double result = chunk == 7 ? huge * huge : tiny * tiny;
         static_cast<void>(result);
@@ -140,7 +177,7 @@ TEST_P(Chunks, WorkersComputeInTheCallersModeAndHandBackEveryUntrappedFlag) {
 // line, chunk 25 traps too (an overflow, at once) while chunk 17 waits.
 void run_with_traps() {
     start_floating_point_mode();
-    ordered_chunks(
+    ordered_text_chunks(
         40,
         [](std::int32_t chunk, TextUnit& buffer) {
             buffer.put(chunk_text(chunk));
@@ -174,7 +211,7 @@ ChildRun run_ending_in_chunk_20(const End& end) {
     return run_in_child([&] {
         dup2(STDERR_FILENO, STDOUT_FILENO);
         start_floating_point_mode();
-        ordered_chunks(
+        ordered_text_chunks(
             40,
             [&](std::int32_t chunk, TextUnit& buffer) {
                 buffer.put(chunk_text(chunk));
@@ -221,21 +258,21 @@ TEST_P(Chunks, ASectionStartedInsideASectionEndsTheRunAbnormally) {
         std::fwrite(characters.data(), 1, characters.size(), stderr);
     };
     const ChildRun in_a_fill = run_in_child([&] {
-        ordered_chunks(
+        ordered_text_chunks(
             40,
             [](std::int32_t chunk, TextUnit& buffer) {
                 buffer.put(chunk_text(chunk));
-                if (chunk == 5) parallel_chunks(2, [](std::int32_t) {});
+                if (chunk == 5) parallel_for(2, [](std::int32_t) {});
             },
             put_on_stderr);
     });
     EXPECT_TRUE(in_a_fill.ended_abnormally);
     EXPECT_THAT(in_a_fill.report, AllOf(StartsWith(chunk_texts(6) + "\n******"), HasSubstr(refusal)));
     const ChildRun in_a_put = run_in_child([&] {
-        ordered_chunks(
+        ordered_text_chunks(
             40, [](std::int32_t chunk, TextUnit& buffer) { buffer.put(chunk_text(chunk)); },
             [&](std::int32_t chunk, std::string_view characters) {
-                if (chunk == 3) parallel_chunks(2, [](std::int32_t) {});
+                if (chunk == 3) parallel_for(2, [](std::int32_t) {});
                 put_on_stderr(chunk, characters);
             });
     });
