@@ -115,6 +115,14 @@ void write_list(std::string_view label, const A& values, std::int32_t count) {
     for (std::int32_t i = 1; i <= count; ++i) FreeLine(output_unit) << tag() << label << i << values(i);
 }
 
+// A count section, then the listing of that many values.
+template <class A>
+void write_counted_list(std::string_view count_label, std::string_view list_label, const A& values,
+                        std::int32_t count) {
+    write_count(count_label, count);
+    write_list(list_label, values, count);
+}
+
 void write_voxels() {
     static const Format voxel_format("(A,A,9(i6,x),21(e15.8,x))");
     static constexpr std::string_view label = "voxel ";
@@ -319,12 +327,9 @@ void write_tables() {
 void print_geometry() {
     const GrGrid& g = gr_grid;
     const CmnGVoxel& v = cmn_g_voxel;
-    write_count("gr_nl ", g.gr_nl);
-    write_list("l_values ", g.gr_l, g.gr_nl);
-    write_count("gr_np ", g.gr_np);
-    write_list("p_values ", g.gr_p, g.gr_np);
-    write_count("gr_nq ", g.gr_nq);
-    write_list("q_values ", g.gr_q, g.gr_nq);
+    write_counted_list("gr_nl ", "l_values ", g.gr_l, g.gr_nl);
+    write_counted_list("gr_np ", "p_values ", g.gr_p, g.gr_np);
+    write_counted_list("gr_nq ", "q_values ", g.gr_q, g.gr_nq);
     write_count("no_of_voxels ", v.g_v_dimension);
     if (cmn_io_flags.IO_GEOMETRY_FLAG != 1) return;
 
@@ -333,12 +338,9 @@ void print_geometry() {
     write_faces("facep ", cmn_g_face_p);
     write_count("no_of_q_faces ", cmn_g_face_q.dim);
     write_faces("faceq ", cmn_g_face_q);
-    write_count("g_v_bdry_rl_dim ", v.g_v_bdry_rl_dim);
-    write_list("rlboundary ", v.g_v_boundary_rl, v.g_v_bdry_rl_dim);
-    write_count("g_v_bdry_rh_dim ", v.g_v_bdry_rh_dim);
-    write_list("rhboundary ", v.g_v_boundary_rh, v.g_v_bdry_rh_dim);
-    write_count("g_v_bdry_ph_dim ", v.g_v_bdry_ph_dim);
-    write_list("phboundary ", v.g_v_boundary_ph, v.g_v_bdry_ph_dim);
+    write_counted_list("g_v_bdry_rl_dim ", "rlboundary ", v.g_v_boundary_rl, v.g_v_bdry_rl_dim);
+    write_counted_list("g_v_bdry_rh_dim ", "rhboundary ", v.g_v_boundary_rh, v.g_v_bdry_rh_dim);
+    write_counted_list("g_v_bdry_ph_dim ", "phboundary ", v.g_v_boundary_ph, v.g_v_bdry_ph_dim);
     write_grid_nodes();
     write_voxel_corners();
 
