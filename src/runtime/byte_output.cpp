@@ -25,6 +25,8 @@ namespace {
 
 // As the system's own limit on a chain of symbolic links.
 constexpr int max_link_hops = 40;
+// Where the bytes are staged when the target's folder takes no new file.
+constexpr const char* scratch_folder = "/tmp";
 // Room left in a file name for the staged name's dot and random part.
 constexpr std::size_t staged_base_length = 200;
 // Random names tried before the making of a staged name counts as failed.
@@ -42,6 +44,9 @@ struct ByteUnit {
     bool refused_elsewhere = false;
     // Set while a staged file is written to replace `target`.
     bool staged = false;
+    // The staged file is a scratch file outside the target's folder, which
+    // takes no new file: it is copied into the target at closing.
+    bool scratch = false;
     // The name given at the opening, for the lines on standard error.
     std::string name;
     std::string target;
@@ -255,6 +260,22 @@ int create_staged_file(const std::string& target, const struct stat* older) {
     return fd;
 }
 
+// A scratch file for the bytes of `target`, whose folder takes no new file:
+// with no name in /tmp where the file system makes one, else a hidden name
+// there that is removed at once.  Returns the descriptor or -1 (errno).
+int create_scratch_file(const std::string& target) {
+    int fd = open_descriptor(scratch_folder, O_TMPFILE | O_RDWR, 0600);
+    if (fd >= 0) return fd;
+    const std::string beside = std::string(scratch_folder) + "/" + target.substr(folder_of(target).size());
+    const int error = make_fresh_name(beside, [&fd](const char* path) {
+        fd = open_descriptor(path, O_RDWR | O_CREAT | O_EXCL, 0600);
+        return fd >= 0;
+    });
+    remove_staged_name();
+    if (error != 0) errno = error;
+    return error == 0 ? fd : -1;
+}
+
 // Opens an existing file that is written where it is: a FIFO for writing
 // only, so that a reader that quits makes the writes fail; anything else for
 // reading and writing, reading, writing, the first that succeeds.  Returns
@@ -303,18 +324,19 @@ void copy_into(int from, int to) {
     if (fsync(to) != 0) fail("fsync", errno);
 }
 
-// The target may be written but not replaced: the complete staged file is
-// written into it.
+// The target may be written but not replaced: the complete staged file,
+// open on `from`, is written into it.
+void write_into_target(int from) {
+    const int to = open_descriptor(byte_unit.target.c_str(), O_WRONLY);
+    if (to < 0) return fail("open for writing", errno);
+    copy_into(from, to);
+    if (::close(to) != 0) fail("close", errno);
+}
+
 void write_in_place() {
     const int from = open_descriptor(staged_name.path, O_RDONLY);
     if (from < 0) return fail("open", errno);
-    const int to = open_descriptor(byte_unit.target.c_str(), O_WRONLY);
-    if (to < 0) {
-        fail("open for writing", errno);
-    } else {
-        copy_into(from, to);
-        if (::close(to) != 0) fail("close", errno);
-    }
+    write_into_target(from);
     ::close(from);
 }
 
@@ -371,8 +393,16 @@ bool open_byte_output(int unit, std::string_view file_name, const SourceLocation
     if (staged) {
         if (const int error = follow_links(target)) abnormal_end_io(open, error);
     }
-    const int fd = staged ? create_staged_file(target, exists ? &status : nullptr)
-                          : open_in_place(target.c_str(), S_ISFIFO(status.st_mode), write_error);
+    int fd = staged ? create_staged_file(target, exists ? &status : nullptr)
+                    : open_in_place(target.c_str(), S_ISFIFO(status.st_mode), write_error);
+    // A folder that takes no new file (read-only, or not the user's) around
+    // a file that may be written: the bytes are staged elsewhere.
+    const bool scratch = fd < 0 && staged && exists && (errno == EACCES || errno == EPERM || errno == EROFS);
+    if (scratch) {
+        const int folder_error = errno;
+        fd = create_scratch_file(target);
+        errno = folder_error;
+    }
     if (fd < 0) abnormal_end_io(open, errno);
     if (write_error != 0) tell_failure("open for writing", write_error);
 
@@ -380,6 +410,7 @@ bool open_byte_output(int unit, std::string_view file_name, const SourceLocation
     byte_unit.fd = fd;
     byte_unit.writable = write_error == 0;
     byte_unit.staged = staged;
+    byte_unit.scratch = scratch;
     byte_unit.target = target;
     register_unit_flusher(flush_byte_output);
     return true;
@@ -416,7 +447,12 @@ void write_bytes_reporting(int unit, const void* bytes, std::size_t count, std::
 void close_byte_output(int unit) {
     if (unit < 0 || unit != byte_unit.unit || byte_unit.fd < 0) return;
     flush_block(false);
-    if (byte_unit.staged && !byte_unit.failed) {
+    if (byte_unit.scratch && !byte_unit.failed) {
+        // The report and the error lines are out first, as before a renaming.
+        flush_all_units();
+        tell("the folder takes no new file; the file is written in place");
+        write_into_target(byte_unit.fd);
+    } else if (byte_unit.staged && !byte_unit.failed) {
         // On the disk, and with a name of its own, before it takes the target's.
         if (fsync(byte_unit.fd) != 0) fail("fsync", errno);
         else if (!staged_name.set) {
@@ -428,7 +464,7 @@ void close_byte_output(int unit) {
     byte_unit.writable = false;
     if (!byte_unit.staged) return;
     byte_unit.staged = false;
-    if (!byte_unit.failed) put_in_place();
+    if (!byte_unit.failed && !byte_unit.scratch) put_in_place();
     remove_staged_name();
 }
 

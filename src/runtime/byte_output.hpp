@@ -21,8 +21,10 @@
 // whole.  A name that may be written but not replaced (a single-file mount
 // point: EBUSY; another user's file in a sticky folder: EPERM) is written in
 // place instead: the complete staged file is copied into it, cut to length
-// and flushed to the disk.  After any failure the staged file is removed and
-// an older file stays as it was.  Each block of the staged file is sent on
+// and flushed to the disk.  So is an existing file in a folder that takes no
+// new file (read-only, or another user's), whose bytes are staged in a file
+// with no name in /tmp.  After any failure the staged file is removed and an
+// older file stays as it was.  Each block of the staged file is sent on
 // its way to the disk once written, so the flush at closing waits for little
 // more than the last block.
 //
