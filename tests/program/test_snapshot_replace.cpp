@@ -1,9 +1,8 @@
 // The built program replacing "vorn_geometry.mat": whole or not at all.  A
 // write that fails part-way, a run paused while another one writes in the
-// same folder, a run ended by a signal, a report that cannot be written, a
-// name that is a link to a file, to a device or to standard output, an older
-// snapshot that may not be written, and one that may be written but not
-// replaced.  An older snapshot survives every failure byte for byte, no
+// same folder, a run ended by a signal, a name that is a link to a file or to
+// a device, an older snapshot that may not be written, and one that may be
+// written but not replaced.  An older snapshot survives every failure byte for byte, no
 // staged file is left behind, and a failure writes a handful of lines on
 // "master_error".
 #include <gtest/gtest.h>
@@ -23,7 +22,6 @@
 #include <vector>
 
 #include "support/geometry_setup.hpp"
-#include "support/system_call_faults.hpp"
 #include "support/test_support.hpp"
 
 namespace vorn::test {
@@ -227,15 +225,10 @@ TEST(SnapshotReplace, AnOlderSnapshotThatMayNotBeWrittenIsAFailureWithAFewErrorL
 
 const std::string older_snapshot = "an older snapshot";
 
-// In the child: a file system that makes no file without a name.
-void without_unnamed_files() {
-    if (!refuse_unnamed_files(EOPNOTSUPP)) _exit(125);
-}
-
-class SnapshotSignal : public ::testing::TestWithParam<bool> {};
-
-TEST_P(SnapshotSignal, ASignalWhileTheSnapshotIsWrittenLeavesNothingBehind) {
-    const fs::path dir = scratch_dir(std::string("snapshot_replace_signal_") + (GetParam() ? "hidden" : "unnamed"));
+// The run's own handler of the termination signals: the staged file goes
+// with the run (the signals and kinds of staged file: tests/runtime).
+TEST(SnapshotReplace, ASignalWhileTheSnapshotIsWrittenLeavesNothingBehind) {
+    const fs::path dir = scratch_dir("snapshot_replace_signal");
     const fs::path work = dir / "work";
     fs::create_directory(work);
     // The run is stopped once its first block has reached its staged file,
@@ -244,7 +237,7 @@ TEST_P(SnapshotSignal, ASignalWhileTheSnapshotIsWrittenLeavesNothingBehind) {
     for (int attempt = 0; attempt < 5 && !paused; ++attempt) {
         write_file(work / "vorn_geometry.mat", older_snapshot);
         write_file(work / "master_nml", example_config());
-        const pid_t run = start_program(work, dir, GetParam() ? without_unnamed_files : std::function<void()>());
+        const pid_t run = start_program(work, dir);
         paused = staged_bytes_written(run, work) && kill(run, SIGSTOP) == 0;
         if (!paused) {
             exit_status_of(run);
@@ -257,42 +250,6 @@ TEST_P(SnapshotSignal, ASignalWhileTheSnapshotIsWrittenLeavesNothingBehind) {
         EXPECT_EQ(names_in(work), run_files);
     }
     EXPECT_TRUE(paused) << "the run always ended before it could be paused";
-}
-
-INSTANTIATE_TEST_SUITE_P(Staged, SnapshotSignal, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "Hidden" : "Unnamed"; });
-
-TEST(SnapshotReplace, AReportThatCannotBeWrittenLeavesTheOlderSnapshot) {
-    const fs::path dir = scratch_dir("snapshot_replace_report_full");
-    std::string config = example_config();
-    const std::string full_report = "IO_GEOMETRY_FLAG = 1";
-    ASSERT_NE(config.find(full_report), std::string::npos);
-    config.replace(config.find(full_report), full_report.size(), "IO_GEOMETRY_FLAG = 0");
-    write_file(dir / "master_nml", config);
-    write_file(dir / "vorn_geometry.mat", older_snapshot);
-
-    const RunResult run = run_command(dir, std::string("'") + VORN_PROGRAM + "' > /dev/full");
-    EXPECT_EQ(run.signal, SIGABRT) << run.err;
-    EXPECT_NE(run.err.find(" Unit:  6\n"), std::string::npos) << run.err;
-    EXPECT_EQ(read_file(dir / "vorn_geometry.mat"), older_snapshot);
-    EXPECT_EQ(names_in(dir), run_files);
-}
-
-TEST(SnapshotReplace, ANameThatLeadsToStandardOutputIsRefused) {
-    const fs::path dir = scratch_dir("snapshot_replace_standard_output");
-    write_file(dir / "master_nml", test_config("single_longitude_geographic"));
-    const RunResult reference = run_program(dir);
-    ASSERT_EQ(reference.exit_status, 0);
-    fs::remove(dir / "vorn_geometry.mat");
-    fs::create_symlink("/dev/stdout", dir / "vorn_geometry.mat");
-
-    const RunResult run = run_command(dir, std::string("'") + VORN_PROGRAM + "' > report.txt");
-    EXPECT_EQ(run.exit_status, 1);
-    EXPECT_TRUE(read_file(dir / "report.txt") == reference.out) << "the report is not whole";
-    EXPECT_TRUE(run.err.starts_with(
-        " vorn_geometry.mat: not written: it leads to standard output, a file that the run holds\n"))
-        << run.err;
-    EXPECT_EQ(read_file(dir / "master_error"), "");
 }
 
 // The older snapshot belongs to another user, and the run is a third one's:
