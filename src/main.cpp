@@ -11,9 +11,9 @@
 #include "geometry/init_geometry.hpp"
 #include "report/report.hpp"
 #include "runtime/abnormal_end.hpp"
-#include "runtime/byte_output.hpp"
 #include "runtime/parallel.hpp"
 #include "runtime/program_end.hpp"
+#include "runtime/termination_signals.hpp"
 #include "runtime/units.hpp"
 #include "snapshot/snapshot.hpp"
 

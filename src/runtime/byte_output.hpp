@@ -12,21 +12,11 @@
 // with the same text rather than one per byte.
 //
 // A regular file, or a name that does not exist yet, is written through a
-// staged file in the folder of the file that the name leads to: a file with
-// no name (O_TMPFILE) where the file system allows it, else a hidden one
-// (".<name>.<16 random hexadecimal digits>").  It keeps the older file's
-// owner, group and mode where the process may set them.  At closing, once
-// every byte is written and flushed to the disk, the units 6 and 7 are
-// flushed and then the staged file takes the name, replacing an older file
-// whole.  A name that may be written but not replaced (a single-file mount
-// point: EBUSY; another user's file in a sticky folder: EPERM) is written in
-// place instead: the complete staged file is copied into it, cut to length
-// and flushed to the disk.  So is an existing file in a folder that takes no
-// new file (read-only, or another user's), whose bytes are staged in a file
-// with no name in /tmp.  After any failure the staged file is removed and an
-// older file stays as it was.  Each block of the staged file is sent on
-// its way to the disk once written, so the flush at closing waits for little
-// more than the last block.
+// staged file and replaces the older file whole at closing, once every byte
+// is on the disk and units 6 and 7 are flushed (staged_replacement.hpp).
+// After any failure the staged file is removed and an older file stays as it
+// was.  Each block of a staged file is sent on its way to the disk once
+// written, so the flush at closing waits for little more than the last block.
 //
 // A device (such as /dev/null or /dev/full) is written directly and a FIFO
 // is opened for writing only, so a reader that quits makes the writes fail
@@ -36,7 +26,7 @@
 // Every failure of an open, flush to the disk, link, rename, cut or close of
 // the unit's files, and the first failed write after an opening, writes one
 // line on standard error that names the file as given, the operation and the
-// system's reason:
+// system's reason (file_notes.hpp):
 //   " <name>: <operation> failed: <EERRNO> (<system text>)"
 //
 // Bytes are gathered in a static buffer of `byte_block_size` bytes and written
@@ -70,17 +60,19 @@ inline constexpr std::size_t byte_block_size = std::size_t{1} << 22;
 // The text of the error line of a byte or block that did not reach its file.
 inline constexpr std::string_view write_error_text = "Error in writing the output file.";
 
-// Connects `unit` to the file `file_name` (given without trailing blanks).
-// Symbolic links are followed to the file they name.  A regular file, or a
-// file that does not exist yet, is staged and replaced at closing.  An
-// existing file that may not be written is connected for reading, as is a
-// device that may only be read: every byte written to it is refused.  A
-// directory of that name, a folder where the staged file cannot be created,
-// or a file that cannot be opened at all ends the run abnormally naming the
-// OPEN statement, the unit and the file.  A unit already connected is closed
-// first.  Clears the failure state.  A name that leads to a file the run
-// holds is refused with a line on standard error: the unit stays unconnected,
-// the failure state is set and the result is false.
+// Connects `unit` to the file `file_name` (given without trailing blanks),
+// looked up once as staged_replacement.hpp says.  A regular file, or a file
+// that does not exist yet, is staged and replaced at closing.  An existing
+// file that may not be written is connected for reading, as is a device that
+// may only be read: every byte written to it is refused.  A directory of that
+// name, a name the system refuses to follow, a folder where the staged file
+// cannot be created, or a file that cannot be opened at all ends the run
+// abnormally naming the OPEN statement, the unit and the file.  A unit
+// already connected is closed first.  Clears the failure state.  A name that
+// leads to a file the run holds, a name that changes while it is looked up,
+// and a scratch folder that takes no file are refused with a line on
+// standard error: the unit stays unconnected, the failure state is set and
+// the result is false.
 bool open_byte_output(int unit, std::string_view file_name,
                       const SourceLocation& where = SourceLocation::current());
 
@@ -116,14 +108,5 @@ void flush_byte_output(bool quiet);
 // At an end of the run before the unit is closed: the unfinished staged file
 // is removed, so the older file stays as it was.
 void abandon_byte_output();
-
-// The ends of the run by a signal, set at its start.  Each catchable
-// termination signal (SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGALRM, SIGUSR1,
-// SIGUSR2, SIGXCPU) that the run did not inherit as ignored removes the
-// unfinished staged file and ends the process with status 128 + the signal's
-// number, also as process 1 of a container.  SIGPIPE and SIGXFSZ are ignored:
-// a write to a pipe that nobody reads, or beyond the file-size limit, fails
-// (EPIPE, EFBIG) and is reported as any failed write.
-void handle_termination_signals();
 
 }  // namespace vorn

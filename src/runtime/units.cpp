@@ -139,9 +139,11 @@ TextUnit& text_unit(int unit, const SourceLocation& where) {
                     unit_not_connected, unit_not_connected_text);
 }
 
-int open_descriptor(const char* path, int flags, mode_t mode) {
+int open_descriptor(const char* path, int flags, mode_t mode) { return open_descriptor_at(AT_FDCWD, path, flags, mode); }
+
+int open_descriptor_at(int folder, const char* path, int flags, mode_t mode) {
     hold_standard_descriptors();
-    return ::open(path, flags | O_CLOEXEC, mode);
+    return ::openat(folder, path, flags | O_CLOEXEC, mode);
 }
 
 void open_config_file(const SourceLocation& where) {

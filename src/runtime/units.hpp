@@ -105,6 +105,9 @@ void open_error_file(const SourceLocation& where = SourceLocation::current());
 // closed keeps its descriptor, held read-only, so that writing there fails as
 // before.  Returns the descriptor, or -1 with errno set.
 int open_descriptor(const char* path, int flags, mode_t mode = 0666);
+// The same for a path relative to the folder open on `folder` (AT_FDCWD: the
+// working directory).
+int open_descriptor_at(int folder, const char* path, int flags, mode_t mode = 0666);
 
 // The longest line that unit 1 reads: 1 MiB before its newline, far above any
 // line of a configuration.  A longer line ends the run abnormally (error 5002),

@@ -16,6 +16,7 @@
 
 #include "support/snapshot_file_fixture.hpp"
 #include "runtime/free_format.hpp"
+#include "runtime/termination_signals.hpp"
 #include "support/system_call_faults.hpp"
 
 namespace vorn::test {

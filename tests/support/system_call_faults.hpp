@@ -25,11 +25,11 @@ inline constexpr std::uint32_t host_audit_arch = AUDIT_ARCH_AARCH64;
 #error "no seccomp architecture for this host"
 #endif
 
-// The call behind rename(): renameat where the host has no rename call.
-#ifdef SYS_rename
-inline constexpr long rename_system_call = SYS_rename;
-#else
+// The call behind renameat(): renameat2 where the host has no renameat call.
+#ifdef SYS_renameat
 inline constexpr long rename_system_call = SYS_renameat;
+#else
+inline constexpr long rename_system_call = SYS_renameat2;
 #endif
 
 // The system call `number` fails with `error` from now on; with `flag_bits`,
