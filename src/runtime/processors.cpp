@@ -6,6 +6,7 @@
 #include <limits>
 #include <sched.h>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -16,13 +17,30 @@ namespace vorn {
 
 namespace {
 
-// The whole text of a small file; empty when it cannot be read.
-std::string file_text(const std::string& path) {
+// A quota file or /proc/self/cgroup holds a few short lines; far more is no
+// such file.
+constexpr std::size_t max_group_file_size = std::size_t{64} << 10;
+// The mount table of a machine of many containers runs long.
+constexpr std::size_t max_mount_table_size = std::size_t{1} << 20;
+
+// The whole text of a regular file of at most `max_size` bytes; empty when it
+// cannot be read, is longer or is no regular file (a FIFO would block the
+// run, a device such as /dev/zero never ends).  /proc and cgroup files tell
+// no size, so the bound is kept while reading.
+std::string file_text(const std::string& path, std::size_t max_size) {
     std::string text;
-    const int fd = open_descriptor(path.c_str(), O_RDONLY);
+    const int fd = open_descriptor(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return text;
-    char block[4096];
-    for (ssize_t n; (n = ::read(fd, block, sizeof block)) > 0;) text.append(block, static_cast<std::size_t>(n));
+    struct stat status;
+    if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+        char block[4096];
+        ssize_t n;
+        // One byte past the bound tells a longer file.
+        while ((n = ::read(fd, block, std::min(sizeof block, max_size + 1 - text.size()))) > 0 &&
+               text.size() + static_cast<std::size_t>(n) <= max_size)
+            text.append(block, static_cast<std::size_t>(n));
+        if (n != 0) text.clear();
+    }
     ::close(fd);
     return text;
 }
@@ -74,14 +92,14 @@ int quota_processors(long long quota, long long period) {
 int tighter(int limit, int other) { return limit == 0 ? other : other == 0 ? limit : std::min(limit, other); }
 
 int cpu_max_limit(const std::string& group) {
-    const std::string text = file_text(group + "/cpu.max");
+    const std::string text = file_text(group + "/cpu.max", max_group_file_size);
     const std::vector<std::string_view> quota_period = words(text);
     return quota_period.size() == 2 ? quota_processors(number(quota_period[0]), number(quota_period[1])) : 0;
 }
 
 int cfs_quota_limit(const std::string& group) {
-    const std::string quota = file_text(group + "/cpu.cfs_quota_us");
-    const std::string period = file_text(group + "/cpu.cfs_period_us");
+    const std::string quota = file_text(group + "/cpu.cfs_quota_us", max_group_file_size);
+    const std::string period = file_text(group + "/cpu.cfs_period_us", max_group_file_size);
     const std::vector<std::string_view> quota_words = words(quota);
     const std::vector<std::string_view> period_words = words(period);
     if (quota_words.size() != 1 || period_words.size() != 1) return 0;
@@ -154,7 +172,8 @@ int usable_processors() {
     int processors = sched_getaffinity(0, sizeof allowed, &allowed) == 0
                          ? CPU_COUNT(&allowed)
                          : static_cast<int>(std::thread::hardware_concurrency());
-    const int quota = cgroup_cpu_limit(file_text("/proc/self/cgroup"), file_text("/proc/self/mountinfo"));
+    const int quota = cgroup_cpu_limit(file_text("/proc/self/cgroup", max_group_file_size),
+                                       file_text("/proc/self/mountinfo", max_mount_table_size));
     if (quota > 0) processors = std::min(processors, quota);
     return std::max(processors, 1);
 }

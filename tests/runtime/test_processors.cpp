@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <sys/stat.h>
 
 #include "runtime/processors.hpp"
 #include "support/test_support.hpp"
@@ -65,6 +67,30 @@ TEST(CgroupCpuLimit, ReadsTheCpuControllersVersionOneHierarchyBelowAContainersRo
     EXPECT_EQ(cgroup_cpu_limit(own_groups, v1_mounts + mount_line("/docker/abc", v2, "cgroup2", "rw")), 1);
     put_file(v2 / "cpu.max", "max 100000\n");
     EXPECT_EQ(cgroup_cpu_limit(own_groups, v1_mounts + mount_line("/docker/abc", v2, "cgroup2", "rw")), 2);
+}
+
+// One group's cpu.max, at the mount point `folder`: a file that no kernel
+// writes gives no limit, not a wrong count, a hang or a failed allocation.
+struct CpuMaxCase {
+    std::string folder;
+    std::optional<std::string> cpu_max;  // none: a FIFO with no writer
+    int processors;
+};
+
+TEST(CgroupCpuLimit, OfOneGroupsCpuMaxFile) {
+    const CpuMaxCase cases[] = {
+        {"fifo", std::nullopt, 0},
+        {"over_long", "150000 100000\n" + std::string(1 << 20, '\n'), 0},
+    };
+    const fs::path trees = scratch_dir("cgroup_cpu_max");
+    for (const CpuMaxCase& row : cases) {
+        SCOPED_TRACE(row.folder);
+        const fs::path cpu_max = trees / row.folder / "cpu.max";
+        fs::create_directories(cpu_max.parent_path());
+        if (row.cpu_max) write_file(cpu_max, *row.cpu_max);
+        else ASSERT_EQ(mkfifo(cpu_max.c_str(), 0600), 0);
+        EXPECT_EQ(cgroup_cpu_limit("0::/\n", mount_line("/", trees / row.folder, "cgroup2", "rw")), row.processors);
+    }
 }
 
 }  // namespace
