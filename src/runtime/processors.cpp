@@ -75,6 +75,7 @@ bool in_list(std::string_view list, std::string_view item) {
     return false;
 }
 
+// 0, no quota, for a word that is no number or too large for one.
 long long number(std::string_view word) {
     long long value = 0;
     const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
@@ -85,7 +86,9 @@ long long number(std::string_view word) {
 // for no quota (-1 or "max").
 int quota_processors(long long quota, long long period) {
     if (quota <= 0 || period <= 0) return 0;
-    return static_cast<int>(std::min<long long>((quota + period - 1) / period, std::numeric_limits<int>::max()));
+    // Rounded up without quota + period - 1, which overflows near the top.
+    const long long processors = quota / period + (quota % period != 0);
+    return static_cast<int>(std::min<long long>(processors, std::numeric_limits<int>::max()));
 }
 
 // The tighter of two limits, 0 being none.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -79,6 +80,10 @@ struct CpuMaxCase {
 
 TEST(CgroupCpuLimit, OfOneGroupsCpuMaxFile) {
     const CpuMaxCase cases[] = {
+        {"largest_quota", "9223372036854775807 100000\n", std::numeric_limits<int>::max()},
+        {"rounded_up_near_the_top", "9223372036854775807 4611686018427387904\n", 2},
+        {"quota_past_the_largest", "9223372036854775808 100000\n", 0},
+        {"not_a_number", "150000 1e5\n", 0},
         {"fifo", std::nullopt, 0},
         {"over_long", "150000 100000\n" + std::string(1 << 20, '\n'), 0},
     };
