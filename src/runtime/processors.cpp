@@ -4,6 +4,7 @@
 #include <charconv>
 #include <fcntl.h>
 #include <limits>
+#include <optional>
 #include <sched.h>
 #include <string>
 #include <sys/stat.h>
@@ -75,11 +76,36 @@ bool in_list(std::string_view list, std::string_view item) {
     return false;
 }
 
+// The number that the whole of `word` spells in `base`; none for a word that
+// is no number or too large for a Number.
+template <class Number>
+std::optional<Number> parsed(std::string_view word, int base = 10) {
+    Number value{};
+    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value, base);
+    if (error == std::errc() && end == word.data() + word.size()) return value;
+    return std::nullopt;
+}
+
 // 0, no quota, for a word that is no number or too large for one.
-long long number(std::string_view word) {
-    long long value = 0;
-    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
-    return error == std::errc() && end == word.data() + word.size() ? value : 0;
+long long number(std::string_view word) { return parsed<long long>(word).value_or(0); }
+
+// The path that a field of the mount table stands for: the kernel writes a
+// blank, tab, line end or backslash in it as \ and the byte's three octal
+// digits.
+std::string unescaped(std::string_view field) {
+    std::string path;
+    for (std::size_t at = 0; at < field.size(); ++at) {
+        const std::string_view digits = field.substr(at + 1, 3);
+        const std::optional<unsigned char> byte =
+            field[at] == '\\' && digits.size() == 3 ? parsed<unsigned char>(digits, 8) : std::nullopt;
+        if (byte) {
+            path += static_cast<char>(*byte);
+            at += digits.size();
+        } else {
+            path += field[at];
+        }
+    }
+    return path;
 }
 
 // A quota of `quota` microseconds per `period` as processors, rounded up; 0
@@ -156,8 +182,8 @@ int cgroup_cpu_limit(std::string_view own_groups, std::string_view mounts) {
         const auto separator = std::find(fields.begin(), fields.end(), "-");
         if (fields.size() < 5 || fields.end() - separator < 4) return;
         const std::string_view type = separator[1];
-        const std::string_view root = fields[3];
-        const std::string_view mount_point = fields[4];
+        const std::string root = unescaped(fields[3]);
+        const std::string mount_point = unescaped(fields[4]);
         if (type == "cgroup2") {
             const std::string_view path = own_group(own_groups, "");
             if (!path.empty()) tightest = tighter(tightest, limit_along(mount_point, root, path, cpu_max_limit));

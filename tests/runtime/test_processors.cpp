@@ -23,11 +23,26 @@ void put_file(const fs::path& path, const std::string& text) {
     write_file(path, text);
 }
 
+// A path as the kernel writes it in the mount table.
+std::string kernel_escaped(const std::string& path) {
+    std::string field;
+    for (const char c : path) {
+        switch (c) {
+            case ' ': field += "\\040"; break;
+            case '\t': field += "\\011"; break;
+            case '\n': field += "\\012"; break;
+            case '\\': field += "\\134"; break;
+            default: field += c;
+        }
+    }
+    return field;
+}
+
 // A mount table line: the hierarchy's group `root` mounted at `mount_point`.
 std::string mount_line(const std::string& root, const fs::path& mount_point, const std::string& type,
                        const std::string& super_options) {
-    return "31 30 0:28 " + root + " " + mount_point.string() + " rw,relatime shared:9 - " + type + " " + type +
-           " " + super_options + "\n";
+    return "31 30 0:28 " + kernel_escaped(root) + " " + kernel_escaped(mount_point.string()) +
+           " rw,relatime shared:9 - " + type + " " + type + " " + super_options + "\n";
 }
 
 TEST(CgroupCpuLimit, IsTheTightestQuotaFromTheOwnGroupUpToTheRootRoundedUp) {
@@ -80,6 +95,7 @@ struct CpuMaxCase {
 
 TEST(CgroupCpuLimit, OfOneGroupsCpuMaxFile) {
     const CpuMaxCase cases[] = {
+        {"mounted at\\a blank", "150000 100000\n", 2},
         {"largest_quota", "9223372036854775807 100000\n", std::numeric_limits<int>::max()},
         {"rounded_up_near_the_top", "9223372036854775807 4611686018427387904\n", 2},
         {"quota_past_the_largest", "9223372036854775808 100000\n", 0},
