@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -25,16 +26,9 @@ void put_file(const fs::path& path, const std::string& text) {
 
 // A path as the kernel writes it in the mount table.
 std::string kernel_escaped(const std::string& path) {
+    const std::map<char, std::string> escapes{{' ', "\\040"}, {'\t', "\\011"}, {'\n', "\\012"}, {'\\', "\\134"}};
     std::string field;
-    for (const char c : path) {
-        switch (c) {
-            case ' ': field += "\\040"; break;
-            case '\t': field += "\\011"; break;
-            case '\n': field += "\\012"; break;
-            case '\\': field += "\\134"; break;
-            default: field += c;
-        }
-    }
+    for (const char c : path) field += escapes.contains(c) ? escapes.at(c) : std::string(1, c);
     return field;
 }
 
@@ -85,8 +79,8 @@ TEST(CgroupCpuLimit, ReadsTheCpuControllersVersionOneHierarchyBelowAContainersRo
     EXPECT_EQ(cgroup_cpu_limit(own_groups, v1_mounts + mount_line("/docker/abc", v2, "cgroup2", "rw")), 2);
 }
 
-// One group's cpu.max, at the mount point `folder`: a file that no kernel
-// writes gives no limit, not a wrong count, a hang or a failed allocation.
+// One group's cpu.max in a tree mounted at `folder`.  A file that no kernel
+// writes gives no wrong count, no hang and no failed allocation.
 struct CpuMaxCase {
     std::string folder;
     std::optional<std::string> cpu_max;  // none: a FIFO with no writer
