@@ -4,8 +4,10 @@
 #include <charconv>
 #include <fcntl.h>
 #include <limits>
+#include <optional>
 #include <sched.h>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -16,13 +18,30 @@ namespace vorn {
 
 namespace {
 
-// The whole text of a small file; empty when it cannot be read.
-std::string file_text(const std::string& path) {
+// A quota file or /proc/self/cgroup holds a few short lines; far more is no
+// such file.
+constexpr std::size_t max_group_file_size = std::size_t{64} << 10;
+// The mount table of a machine of many containers runs long.
+constexpr std::size_t max_mount_table_size = std::size_t{1} << 20;
+
+// The whole text of a regular file of at most `max_size` bytes; empty when it
+// cannot be read, is longer or is no regular file (a FIFO would block the
+// run, a device such as /dev/zero never ends).  /proc and cgroup files tell
+// no size, so the bound is kept while reading.
+std::string file_text(const std::string& path, std::size_t max_size) {
     std::string text;
-    const int fd = open_descriptor(path.c_str(), O_RDONLY);
+    const int fd = open_descriptor(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return text;
-    char block[4096];
-    for (ssize_t n; (n = ::read(fd, block, sizeof block)) > 0;) text.append(block, static_cast<std::size_t>(n));
+    struct stat status;
+    if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+        char block[4096];
+        ssize_t n;
+        // One byte past the bound tells a longer file.
+        while ((n = ::read(fd, block, std::min(sizeof block, max_size + 1 - text.size()))) > 0 &&
+               text.size() + static_cast<std::size_t>(n) <= max_size)
+            text.append(block, static_cast<std::size_t>(n));
+        if (n != 0) text.clear();
+    }
     ::close(fd);
     return text;
 }
@@ -57,31 +76,59 @@ bool in_list(std::string_view list, std::string_view item) {
     return false;
 }
 
-long long number(std::string_view word) {
-    long long value = 0;
-    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
-    return error == std::errc() && end == word.data() + word.size() ? value : 0;
+// The number that the whole of `word` spells in `base`; none for a word that
+// is no number or too large for a Number.
+template <class Number>
+std::optional<Number> parsed(std::string_view word, int base = 10) {
+    Number value{};
+    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value, base);
+    if (error == std::errc() && end == word.data() + word.size()) return value;
+    return std::nullopt;
+}
+
+// 0, no quota, for a word that is no number or too large for one.
+long long number(std::string_view word) { return parsed<long long>(word).value_or(0); }
+
+// The path that a field of the mount table stands for: the kernel writes a
+// blank, tab, line end or backslash in it as \ and the byte's three octal
+// digits.
+std::string unescaped(std::string_view field) {
+    std::string path;
+    for (std::size_t at = 0; at < field.size(); ++at) {
+        const std::string_view digits = field.substr(at + 1, 3);
+        const std::optional<unsigned char> byte =
+            field[at] == '\\' && digits.size() == 3 ? parsed<unsigned char>(digits, 8) : std::nullopt;
+        if (byte) {
+            path += static_cast<char>(*byte);
+            at += digits.size();
+        } else {
+            path += field[at];
+        }
+    }
+    return path;
 }
 
 // A quota of `quota` microseconds per `period` as processors, rounded up; 0
 // for no quota (-1 or "max").
 int quota_processors(long long quota, long long period) {
     if (quota <= 0 || period <= 0) return 0;
-    return static_cast<int>(std::min<long long>((quota + period - 1) / period, std::numeric_limits<int>::max()));
+    // Rounded up without quota + period - 1, which overflows near the top.
+    const long long processors = quota / period + (quota % period != 0);
+    return static_cast<int>(std::min<long long>(processors, std::numeric_limits<int>::max()));
 }
 
 // The tighter of two limits, 0 being none.
 int tighter(int limit, int other) { return limit == 0 ? other : other == 0 ? limit : std::min(limit, other); }
 
 int cpu_max_limit(const std::string& group) {
-    const std::string text = file_text(group + "/cpu.max");
+    const std::string text = file_text(group + "/cpu.max", max_group_file_size);
     const std::vector<std::string_view> quota_period = words(text);
     return quota_period.size() == 2 ? quota_processors(number(quota_period[0]), number(quota_period[1])) : 0;
 }
 
 int cfs_quota_limit(const std::string& group) {
-    const std::string quota = file_text(group + "/cpu.cfs_quota_us");
-    const std::string period = file_text(group + "/cpu.cfs_period_us");
+    const std::string quota = file_text(group + "/cpu.cfs_quota_us", max_group_file_size);
+    const std::string period = file_text(group + "/cpu.cfs_period_us", max_group_file_size);
     const std::vector<std::string_view> quota_words = words(quota);
     const std::vector<std::string_view> period_words = words(period);
     if (quota_words.size() != 1 || period_words.size() != 1) return 0;
@@ -135,8 +182,8 @@ int cgroup_cpu_limit(std::string_view own_groups, std::string_view mounts) {
         const auto separator = std::find(fields.begin(), fields.end(), "-");
         if (fields.size() < 5 || fields.end() - separator < 4) return;
         const std::string_view type = separator[1];
-        const std::string_view root = fields[3];
-        const std::string_view mount_point = fields[4];
+        const std::string root = unescaped(fields[3]);
+        const std::string mount_point = unescaped(fields[4]);
         if (type == "cgroup2") {
             const std::string_view path = own_group(own_groups, "");
             if (!path.empty()) tightest = tighter(tightest, limit_along(mount_point, root, path, cpu_max_limit));
@@ -154,7 +201,8 @@ int usable_processors() {
     int processors = sched_getaffinity(0, sizeof allowed, &allowed) == 0
                          ? CPU_COUNT(&allowed)
                          : static_cast<int>(std::thread::hardware_concurrency());
-    const int quota = cgroup_cpu_limit(file_text("/proc/self/cgroup"), file_text("/proc/self/mountinfo"));
+    const int quota = cgroup_cpu_limit(file_text("/proc/self/cgroup", max_group_file_size),
+                                       file_text("/proc/self/mountinfo", max_mount_table_size));
     if (quota > 0) processors = std::min(processors, quota);
     return std::max(processors, 1);
 }

@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
+#include <map>
+#include <optional>
 #include <string>
+#include <sys/stat.h>
 
 #include "runtime/processors.hpp"
 #include "support/test_support.hpp"
@@ -20,11 +24,19 @@ void put_file(const fs::path& path, const std::string& text) {
     write_file(path, text);
 }
 
+// A path as the kernel writes it in the mount table.
+std::string kernel_escaped(const std::string& path) {
+    const std::map<char, std::string> escapes{{' ', "\\040"}, {'\t', "\\011"}, {'\n', "\\012"}, {'\\', "\\134"}};
+    std::string field;
+    for (const char c : path) field += escapes.contains(c) ? escapes.at(c) : std::string(1, c);
+    return field;
+}
+
 // A mount table line: the hierarchy's group `root` mounted at `mount_point`.
 std::string mount_line(const std::string& root, const fs::path& mount_point, const std::string& type,
                        const std::string& super_options) {
-    return "31 30 0:28 " + root + " " + mount_point.string() + " rw,relatime shared:9 - " + type + " " + type +
-           " " + super_options + "\n";
+    return "31 30 0:28 " + kernel_escaped(root) + " " + kernel_escaped(mount_point.string()) +
+           " rw,relatime shared:9 - " + type + " " + type + " " + super_options + "\n";
 }
 
 TEST(CgroupCpuLimit, IsTheTightestQuotaFromTheOwnGroupUpToTheRootRoundedUp) {
@@ -65,6 +77,35 @@ TEST(CgroupCpuLimit, ReadsTheCpuControllersVersionOneHierarchyBelowAContainersRo
     EXPECT_EQ(cgroup_cpu_limit(own_groups, v1_mounts + mount_line("/docker/abc", v2, "cgroup2", "rw")), 1);
     put_file(v2 / "cpu.max", "max 100000\n");
     EXPECT_EQ(cgroup_cpu_limit(own_groups, v1_mounts + mount_line("/docker/abc", v2, "cgroup2", "rw")), 2);
+}
+
+// One group's cpu.max in a tree mounted at `folder`.  A file that no kernel
+// writes gives no wrong count, no hang and no failed allocation.
+struct CpuMaxCase {
+    std::string folder;
+    std::optional<std::string> cpu_max;  // none: a FIFO with no writer
+    int processors;
+};
+
+TEST(CgroupCpuLimit, OfOneGroupsCpuMaxFile) {
+    const CpuMaxCase cases[] = {
+        {"mounted at\\a blank", "150000 100000\n", 2},
+        {"largest_quota", "9223372036854775807 100000\n", std::numeric_limits<int>::max()},
+        {"rounded_up_near_the_top", "9223372036854775807 4611686018427387904\n", 2},
+        {"quota_past_the_largest", "9223372036854775808 100000\n", 0},
+        {"not_a_number", "150000 1e5\n", 0},
+        {"fifo", std::nullopt, 0},
+        {"over_long", "150000 100000\n" + std::string(1 << 20, '\n'), 0},
+    };
+    const fs::path trees = scratch_dir("cgroup_cpu_max");
+    for (const CpuMaxCase& row : cases) {
+        SCOPED_TRACE(row.folder);
+        const fs::path cpu_max = trees / row.folder / "cpu.max";
+        fs::create_directories(cpu_max.parent_path());
+        if (row.cpu_max) write_file(cpu_max, *row.cpu_max);
+        else ASSERT_EQ(mkfifo(cpu_max.c_str(), 0600), 0);
+        EXPECT_EQ(cgroup_cpu_limit("0::/\n", mount_line("/", trees / row.folder, "cgroup2", "rw")), row.processors);
+    }
 }
 
 }  // namespace
