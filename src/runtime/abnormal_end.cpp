@@ -16,7 +16,9 @@
 #include "runtime/byte_output.hpp"
 #include "runtime/checked_array.hpp"
 #include "runtime/parallel.hpp"
+#include "runtime/staged_replacement.hpp"
 #include "runtime/units.hpp"
+#include "runtime/write_all.hpp"
 
 namespace vorn {
 
@@ -28,7 +30,7 @@ constexpr std::string_view banner = "****** vorn run-time system: the run ends a
 
 // The line of the fixed report, and the empty report that stands for it.
 constexpr std::string_view memory_exhausted =
-    " Memory exhausted:  the report of this abnormal end could not be built\n";
+    " Memory exhausted:  the report of this abnormal end could not be built";
 const std::string report_not_built;
 
 std::string_view statement_name(Statement statement) {
@@ -65,14 +67,22 @@ void append_input_lines(std::string& report, std::string_view line, std::size_t 
     report += "^\n";
 }
 
-// Writes `text` on standard error with write(2), which allocates nothing.
-void write_standard_error(std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t n = ::write(STDERR_FILENO, text.data(), text.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
+// The report of an abnormal end that cannot, or may not, be built in memory:
+// the banner and one line, written with write(2), which allocates nothing.
+void write_fixed_report(std::string_view line) {
+    for (const std::string_view part : {std::string_view("\n"), banner, std::string_view("\n"), line,
+                                        std::string_view("\n")})
+        write_all(STDERR_FILENO, part.data(), part.size());
+}
+
+[[noreturn]] void end_with_abort_status() {
+    // Process 1 of a container ignores the abort signal's default action:
+    // there the status is the one the signal would have given.
+    if (getpid() == 1) _exit(128 + SIGABRT);
+    struct sigaction default_action = {};
+    default_action.sa_handler = SIG_DFL;
+    sigaction(SIGABRT, &default_action, nullptr);
+    std::abort();
 }
 
 [[noreturn]] void end_abnormally(const std::string& report) {
@@ -80,21 +90,14 @@ void write_standard_error(std::string_view text) {
     before_end_of_run([](const void* handed) { end_abnormally(*static_cast<const std::string*>(handed)); }, &report);
     flush_all_units(true);
     if (report.empty()) {
-        write_standard_error("\n");
-        write_standard_error(banner);
-        write_standard_error("\n");
-        write_standard_error(memory_exhausted);
+        write_fixed_report(memory_exhausted);
     } else {
         std::fputs(report.c_str(), stderr);
         std::fflush(stderr);
     }
     if (abnormal_end_observer != nullptr) abnormal_end_observer();
     abandon_byte_output();
-    // Process 1 of a container ignores the abort signal's default action:
-    // there the status is the one the signal would have given.
-    if (getpid() == 1) _exit(128 + SIGABRT);
-    std::signal(SIGABRT, SIG_DFL);
-    std::abort();
+    end_with_abort_status();
 }
 
 // Ends the run with the report that `build` returns, or with the fixed report
@@ -208,6 +211,12 @@ void subscript_out_of_range(long subscript_number, long value, const char* array
         report += "'\n";
         return report;
     });
+}
+
+void abnormal_end_from_signal(std::string_view line) {
+    write_fixed_report(line);
+    remove_staged_name_now();
+    end_with_abort_status();
 }
 
 void abnormal_end_report(const std::string& report) { end_abnormally(report); }

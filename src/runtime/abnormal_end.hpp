@@ -65,6 +65,13 @@ struct IoStatement {
 // subscripts (a trapped floating-point exception).
 [[noreturn]] void abnormal_end_message(std::string_view lines);
 
+// Ends the run abnormally from a signal handler that may have interrupted any
+// step of the run, in any thread: the banner and `line` (without its final
+// newline) are written with write(2), the unfinished staged file is removed
+// and the process ends with the abort status.  Nothing is flushed, allocated
+// or handed over, so it is async-signal-safe.
+[[noreturn]] void abnormal_end_from_signal(std::string_view line);
+
 // Ends the run abnormally with a report already built, banner included: the
 // report of a worker thread, handed to the thread that puts out its section.
 [[noreturn]] void abnormal_end_report(const std::string& report);

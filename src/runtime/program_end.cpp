@@ -32,7 +32,12 @@ const char* exception_name(int code) {
 // units and build the report as any other abnormal end does; in a worker
 // thread the report goes to the thread that puts out the section.  The handler
 // stays in place, so a second worker trapping meanwhile waits with its own.
+// A SIGFPE that another process sent may reach any thread at any step: the
+// run ends at once with a fixed report.
 extern "C" void on_floating_point_exception(int, siginfo_t* info, void*) {
+    if (info->si_code <= 0)
+        abnormal_end_from_signal(
+            " Floating-point exception:  SIGFPE sent by another process; no operation of the run raised it");
     std::string lines = " Floating-point exception:  ";
     lines += exception_name(info->si_code);
     lines += "\n The run stops at the operation that raised it; no result is computed from it.";

@@ -166,22 +166,6 @@ TEST(SnapshotReplace, ARunPausedWhileAnotherOneWritesEndsWithItsOwnWholeFile) {
     EXPECT_TRUE(paused) << "the first run always ended before it could be paused";
 }
 
-TEST(SnapshotReplace, ANameThatLinksToAFileReplacesThatFile) {
-    const fs::path dir = scratch_dir("snapshot_replace_link");
-    fs::create_directory(dir / "store");
-    write_file(dir / "store" / "older.mat", "an older snapshot");
-    fs::create_symlink("store/older.mat", dir / "vorn_geometry.mat");
-    write_file(dir / "master_nml", test_config("single_longitude_geographic"));
-
-    const RunResult run = run_program(dir);
-    EXPECT_EQ(run.exit_status, 0) << run.err;
-    EXPECT_TRUE(fs::is_symlink(dir / "vorn_geometry.mat"));
-    EXPECT_TRUE(read_file(dir / "store" / "older.mat") ==
-                snapshot_of(test_config("single_longitude_geographic"), "linked"));
-    EXPECT_EQ(names_in(dir / "store"), std::vector<std::string>{"older.mat"});
-    EXPECT_EQ(names_in(dir), (std::vector<std::string>{"master_error", "master_nml", "store", "vorn_geometry.mat"}));
-}
-
 TEST(SnapshotReplace, ANameThatLinksToADeviceIsWrittenDirectly) {
     const fs::path dir = scratch_dir("snapshot_replace_device");
     fs::create_symlink("/dev/null", dir / "vorn_geometry.mat");

@@ -76,26 +76,6 @@ TEST_F(ByteOutput, TheReplacementKeepsTheModeOfTheOlderFile) {
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
-TEST_F(ByteOutput, LinksAreFollowedToTheFileTheyName) {
-    // A link to a link to a file that does not exist yet: the file is created
-    // where the last link points, in the folder of that link.
-    fs::create_directories(dir_ / "a" / "b");
-    fs::create_symlink("a/first", dir_ / "out.mat");
-    fs::create_symlink("b/new.mat", dir_ / "a" / "first");
-    open_snapshot("out.mat");
-    ASSERT_EQ(write_bytes(snapshot_unit, "abc", 3), 0);
-    close_byte_output(snapshot_unit);
-    EXPECT_EQ(read_file(dir_ / "a" / "b" / "new.mat"), "abc");
-    EXPECT_TRUE(fs::is_symlink(dir_ / "out.mat"));
-    EXPECT_TRUE(fs::is_symlink(dir_ / "a" / "first"));
-
-    fs::create_symlink("loop_b", dir_ / "loop_a");
-    fs::create_symlink("loop_a", dir_ / "loop_b");
-    const std::string report = abnormal_end_report([] { open_byte_output(snapshot_unit, "loop_a"); });
-    EXPECT_NE(report.find(" Error " + std::to_string(ELOOP) + ":  "), std::string::npos) << report;
-    EXPECT_NE(report.find(" Unit:  10\n File:  loop_a\n"), std::string::npos) << report;
-}
-
 TEST_F(ByteOutput, OpeningAnotherFileClosesTheFirst) {
     open_snapshot("first.mat");
     ASSERT_EQ(write_bytes(snapshot_unit, "one", 3), 0);

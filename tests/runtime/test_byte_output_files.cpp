@@ -273,34 +273,6 @@ TEST_F(ByteOutputNames, AFolderOfAnotherUserGetsTheFileWrittenInPlace) {
     EXPECT_EQ(names_in_folder(), older_only);
 }
 
-TEST_F(ByteOutputNames, AFileMountedInAReadOnlyFolderIsWrittenInPlace) {
-    const fs::path outside = dir_.parent_path() / "byte_output_mounted_file";
-    fs::remove_all(outside);
-    fs::create_directories(outside);
-    write_file(outside / "mounted.mat", older + older);
-    write_file(dir_ / "out.mat", "");
-    const std::string folder = dir_.string();
-    const std::string mounted = (outside / "mounted.mat").string();
-    const ChildRun run = run_in_child(
-        [&] {
-            if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-                mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
-                mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0 ||
-                mount(mounted.c_str(), (folder + "/out.mat").c_str(), nullptr, MS_BIND, nullptr) != 0)
-                _exit(94);
-            // The folder's mount, seen again from the working directory.
-            if (chdir(folder.c_str()) != 0) _exit(95);
-            open_byte_output(snapshot_unit, "out.mat");
-            write_bytes(snapshot_unit, "new", 3);
-            close_byte_output(snapshot_unit);
-        },
-        outcome);
-    EXPECT_EQ(run.observed, "written") << run.report << " exit " << run.exit_status;
-    EXPECT_EQ(run.report, " out.mat: the folder takes no new file; the file is written in place\n");
-    EXPECT_EQ(read_file(outside / "mounted.mat"), "new");
-    EXPECT_EQ(names_in_folder(), older_only);
-}
-
 // A failed operation: how it is brought about in the child, and its line.
 struct FailedOperation {
     std::string name;

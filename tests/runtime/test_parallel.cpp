@@ -17,8 +17,10 @@
 #include <span>
 #include <string>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 #include "runtime/ordered_output.hpp"
 #include "runtime/program_end.hpp"
@@ -50,16 +52,18 @@ std::string chunk_texts(int count) {
     return texts;
 }
 
-// The worker threads of this process, by their name.
-int worker_threads() {
-    int workers = 0;
+// The thread ids of this process's worker threads, found by their name.
+std::vector<pid_t> worker_thread_ids() {
+    std::vector<pid_t> workers;
     for (const std::filesystem::directory_entry& task : std::filesystem::directory_iterator("/proc/self/task")) {
         std::ifstream name(task.path() / "comm");
         std::string line;
-        workers += std::getline(name, line) && line == "vorn_worker";
+        if (std::getline(name, line) && line == "vorn_worker") workers.push_back(std::stoi(task.path().filename()));
     }
     return workers;
 }
+
+int worker_threads() { return static_cast<int>(worker_thread_ids().size()); }
 
 // The section of the tests of the workers' starts: 300 chunks of chunk_text.
 constexpr int section_chunks = 300;
@@ -284,6 +288,26 @@ INSTANTIATE_TEST_SUITE_P(Workers, Chunks, ::testing::Values(1, 2, 3, 16),
                          [](const ::testing::TestParamInfo<int>& info) {
                              return std::to_string(info.param) + "_workers";
                          });
+
+// A SIGFPE that another process sends to a worker waiting for the next
+// section: no chunk of it ends the run, and the run ends with its report
+// rather than waiting for one.  (The alarm ends a child that waits.)
+TEST(SentSignal, ASigfpeSentToAWorkerOutsideAChunkEndsTheRunWithItsReport) {
+    const ChildRun run = run_in_child([] {
+        alarm(20);
+        start_floating_point_mode();
+        set_worker_count_for_testing(3);
+        parallel_for(40, [](std::int32_t) {});
+        const std::vector<pid_t> workers = worker_thread_ids();
+        if (workers.empty()) _exit(90);
+        syscall(SYS_tgkill, getpid(), workers.front(), SIGFPE);
+        parallel_for(40, [](std::int32_t) {});
+        std::this_thread::sleep_for(std::chrono::seconds(5));
+    });
+    EXPECT_EQ(run.signal, SIGABRT) << "exit status " << run.exit_status;
+    EXPECT_THAT(run.report, HasSubstr(" Floating-point exception:  SIGFPE sent by another process; no operation "
+                                      "of the run raised it\n"));
+}
 
 // Two sections of chunk texts, each asking for every worker, after `limit`
 // and with `between` between them: "<same bytes> <worker threads> " after

@@ -1,0 +1,78 @@
+#include "support/privileges.hpp"
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <grp.h>
+#include <sched.h>
+#include <stdexcept>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "support/test_support.hpp"
+
+namespace vorn::test {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool write_setting(const char* path, const std::string& text) {
+    const int fd = open(path, O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    close(fd);
+    return written;
+}
+
+// Enters a user namespace in which this process's user and group are root.
+bool enter_user_namespace() {
+    const uid_t user = geteuid();
+    const gid_t group = getegid();
+    return unshare(CLONE_NEWUSER) == 0 && write_setting("/proc/self/setgroups", "deny") &&
+           write_setting("/proc/self/uid_map", "0 " + std::to_string(user) + " 1") &&
+           write_setting("/proc/self/gid_map", "0 " + std::to_string(group) + " 1");
+}
+
+}  // namespace
+
+std::string needs_root(std::string_view what) {
+    return geteuid() == 0 ? std::string() : "needs root: " + std::string(what);
+}
+
+std::string needs_namespaces() {
+    static const std::string missing = [] {
+        const pid_t child = fork();
+        if (child == 0) _exit(enter_namespaces() ? 0 : 1);
+        int status = 0;
+        waitpid(child, &status, 0);
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return std::string();
+        return std::string("needs user namespaces: the system refuses them "
+                           "(user.max_user_namespaces, kernel.apparmor_restrict_unprivileged_userns)");
+    }();
+    return missing;
+}
+
+bool enter_namespaces() {
+    if (geteuid() != 0 && !enter_user_namespace()) return false;
+    return unshare(CLONE_NEWNS | CLONE_NEWPID) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+}
+
+bool become_user(uid_t user) { return setgroups(0, nullptr) == 0 && setgid(user) == 0 && setuid(user) == 0; }
+
+bool privileges_required() { return std::getenv("VORN_TESTS_REQUIRE_PRIVILEGES") != nullptr; }
+
+SharedScratch::SharedScratch(bool sticky) {
+    std::string pattern = (fs::temp_directory_path() / "vorn-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no scratch folder in " + pattern);
+    path_ = pattern;
+    fs::permissions(path_, sticky ? fs::perms::all | fs::perms::sticky_bit : fs::perms::all);
+}
+
+SharedScratch::~SharedScratch() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+}  // namespace vorn::test
