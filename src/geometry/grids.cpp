@@ -1,5 +1,6 @@
 #include "geometry/grids.hpp"
 
+#include <array>
 #include <cmath>
 #include <initializer_list>
 #include <utility>
@@ -82,6 +83,26 @@ void check_axis(const AxisMessages& messages, std::int32_t count, const Values& 
                         {messages.next_label, values(i + 1)}});
 }
 
+// The items of NML_GR_INPUT that create_grid_p takes.
+std::array<double, 6> p_axis_items() {
+    const CmnGrInput& in = cmn_gr_input;
+    return {in.GR_I_GALT_4HLP,    in.GR_I_GALT_LOWBDRY,   in.GR_I_GALT_HIBDRY,
+            in.GR_I_GLAT_MLTRANS, in.GR_I_DGALT_EQALT600, in.GR_I_MLAT_HLBDRY};
+}
+
+// The transition and boundary points are given spherically to the
+// transforms, which would take a negative radius for a Cartesian input.  The
+// boundary is checked before NML_GR_P_TRANS is read, so that a fault of that
+// group does not hide it; while an item of the p axis is a NaN it is not
+// checked, since create_grid_p raises that NaN once the group is read.
+void check_high_boundary_radius() {
+    const CmnGrInput& in = cmn_gr_input;
+    if (any_nan(p_axis_items())) return;
+    if (in.GR_I_GALT_HIBDRY + re <= 0.0)
+        fatal_stop({{"Error in init_geometry: GR_I_GALT_HIBDRY lies at or below the Earth's centre"},
+                    {"GR_I_GALT_HIBDRY=", in.GR_I_GALT_HIBDRY}});
+}
+
 }  // namespace
 
 double geographic_radius(double mrad, double mlat, double mlon) {
@@ -101,6 +122,7 @@ void create_grid() {
     const GrGrid& g = gr_grid;
     create_grid_l();
     check_axis(l_axis, g.gr_nl, g.gr_l);
+    check_high_boundary_radius();
     init_p_trans();
     create_grid_p(midlat_pmax, midlat_mlat_max, hlbdry_p, global_mlat_max);
     check_axis(p_axis, g.gr_np, g.gr_p);
@@ -260,13 +282,7 @@ void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_
     const GrGrid& g = gr_grid;
     const CmnGrInput& in = cmn_gr_input;
     const std::int32_t nl = g.gr_nl;
-    raise_invalid_on_nan({in.GR_I_GALT_4HLP, in.GR_I_GALT_LOWBDRY, in.GR_I_GALT_HIBDRY, in.GR_I_GLAT_MLTRANS,
-                          in.GR_I_DGALT_EQALT600, in.GR_I_MLAT_HLBDRY});
-    // The transition and boundary points are given spherically to the
-    // transforms, which would take a negative radius for a Cartesian input.
-    if (in.GR_I_GALT_HIBDRY + re <= 0.0)
-        fatal_stop({{"Error in init_geometry: GR_I_GALT_HIBDRY lies at or below the Earth's centre"},
-                    {"GR_I_GALT_HIBDRY=", in.GR_I_GALT_HIBDRY}});
+    raise_invalid_on_nan(p_axis_items());
 
     // Probes of the frame on the magnetic equator at radius Re: an offset
     // dipole shifts the geographic radius of every magnetic radius.
