@@ -214,7 +214,7 @@ void place_midlat_lines(double p_min, double mrad_600, double midlat_pmax) {
     p_array(2) = (mrad_600 - cmn_gr_input.GR_I_DGALT_EQALT600) / re;
     p_array(3) = mrad_600 / re;
     p_array(4) = midlat_pmax;
-    p_trans(4, s_array.data(), p_array.data(), -1);
+    p_trans(s_array, p_array, -1, 4);
     const double s1 = s_array(1);
     const double s4 = s_array(4);
 
@@ -223,7 +223,7 @@ void place_midlat_lines(double p_min, double mrad_600, double midlat_pmax) {
 
     const double ds = (s4 - s1) / (g.gr_np - 1);
     for (std::int32_t i = 1; i <= g.gr_np; ++i) g.gr_p(i) = s1 + (i - 1) * ds;
-    p_trans(g.gr_np, g.gr_p.data(), g.gr_p.data(), 1);
+    p_trans(g.gr_p, g.gr_p, 1, g.gr_np);
 }
 
 // The high-latitude boundary line hlbdry_p, then the high-latitude lines
@@ -250,9 +250,8 @@ void add_high_latitude_lines(double mrad_4hlp, double midlat_pmax, double& hlbdr
     }
     if (!(hlbdry_p > midlat_pmax)) return;
 
-    double mlat_hlbdry, mlat_midlat, q_unused;
-    p_r_intersect(&mrad_4hlp, &mlat_hlbdry, &hlbdry_p, &q_unused, 1);
-    p_r_intersect(&mrad_4hlp, &mlat_midlat, &midlat_pmax, &q_unused, 1);
+    const double mlat_hlbdry = p_r_intersect_point(mrad_4hlp, hlbdry_p).latitude;
+    const double mlat_midlat = p_r_intersect_point(mrad_4hlp, midlat_pmax).latitude;
     if (mlat_hlbdry > max_line_mlat) stop_latitude_too_high();
 
     std::int32_t global_np = g.gr_np;
@@ -307,13 +306,11 @@ void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_
     add_high_latitude_lines(mrad_4hlp, midlat_pmax, hlbdry_p, global_mlat_max);
 }
 
-void p_r_intersect(const double* r, double* lat, const double* p, double* q, std::int32_t n) {
-    for (std::int32_t k = 0; k < n; ++k) {
-        const double x = std::sqrt(r[k] / (p[k] * re));
-        if (x > 1.0) fatal_stop({{"p_r_intersect: Non intersection exists!"}});
-        lat[k] = std::acos(x) * rad_to_deg;
-        q[k] = (std::sin(lat[k] * deg_to_rad) * (re * re)) / (r[k] * r[k]);
-    }
+LineCrossing p_r_intersect_point(double r, double p) {
+    const double x = std::sqrt(r / (p * re));
+    if (x > 1.0) fatal_stop({{"p_r_intersect: Non intersection exists!"}});
+    const double lat = std::acos(x) * rad_to_deg;
+    return {lat, (std::sin(lat * deg_to_rad) * (re * re)) / (r * r)};
 }
 
 namespace {
@@ -362,8 +359,7 @@ void create_grid_q(const double& midlat_pmax, const double& midlat_mlat_max, con
     // The top of the mid-latitude stretches: the foot of the last
     // mid-latitude line on the lower boundary.
     const double r_low = in.GR_I_GALT_LOWBDRY + re;
-    double mlat, q_max;
-    p_r_intersect(&r_low, &mlat, &midlat_pmax, &q_max, 1);
+    const double q_max = p_r_intersect_point(r_low, midlat_pmax).q;
 
     const double dq_eq = (eq_ratio * eq_ratio) * std::sin(in.GR_I_DMLAT_EQALT300 * deg_to_rad);
     const double q_mid = std::sin(midlat_mlat_max * deg_to_rad) * (ref_ratio * ref_ratio);

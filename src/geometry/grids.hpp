@@ -40,11 +40,16 @@ void create_grid_l();
 // are added (the caller starts it at 0.0).
 void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_p, double& global_mlat_max);
 
-// Where field line p(k) meets the sphere of radius r(k) (m) in the northern
-// hemisphere: lat(k) in [0, 90] degrees and q(k).  A line whose equatorial
-// radius lies below r(k) writes "p_r_intersect: Non intersection exists!" and
-// ends the run.
-void p_r_intersect(const double* r, double* lat, const double* p, double* q, std::int32_t n);
+// Where a field line meets a sphere in the northern hemisphere: the magnetic
+// latitude in [0, 90] degrees and q.
+struct LineCrossing {
+    double latitude, q;
+};
+
+// The crossing of field line p with the sphere of radius r (m).  A line whose
+// equatorial radius lies below r writes "p_r_intersect: Non intersection
+// exists!" and ends the run.
+LineCrossing p_r_intersect_point(double r, double p);
 
 // The q axis from the values create_grid_p handed over (hlbdry_p is not
 // read): a sinh-stretched stretch from the equator to the transition, equal
