@@ -75,7 +75,7 @@ void BM_p_trans_s_to_p(benchmark::State& state) {
     Arrays& a = arrays;
     spread(a.mx, -0.05, 1.05);
     for (auto _ : state) {
-        p_trans(points, a.mx, a.my, 1);
+        p_trans({a.mx, "S"}, {a.my, "P"}, 1, points);
         benchmark::ClobberMemory();
     }
     report_per_point(state);
@@ -87,7 +87,7 @@ void BM_p_trans_p_to_s(benchmark::State& state) {
     Arrays& a = arrays;
     spread(a.my, 1.01, 1.35);
     for (auto _ : state) {
-        p_trans(points, a.mx, a.my, -1);
+        p_trans({a.mx, "S"}, {a.my, "P"}, -1, points);
         benchmark::ClobberMemory();
     }
     report_per_point(state);

@@ -1,5 +1,6 @@
 #include "geometry/grids.hpp"
 
+#include <array>
 #include <cmath>
 #include <initializer_list>
 #include <utility>
@@ -82,6 +83,26 @@ void check_axis(const AxisMessages& messages, std::int32_t count, const Values& 
                         {messages.next_label, values(i + 1)}});
 }
 
+// The items of NML_GR_INPUT that create_grid_p takes.
+std::array<double, 6> p_axis_items() {
+    const CmnGrInput& in = cmn_gr_input;
+    return {in.GR_I_GALT_4HLP,    in.GR_I_GALT_LOWBDRY,   in.GR_I_GALT_HIBDRY,
+            in.GR_I_GLAT_MLTRANS, in.GR_I_DGALT_EQALT600, in.GR_I_MLAT_HLBDRY};
+}
+
+// The transition and boundary points are given spherically to the
+// transforms, which would take a negative radius for a Cartesian input.  The
+// boundary is checked before NML_GR_P_TRANS is read, so that a fault of that
+// group does not hide it; while an item of the p axis is a NaN it is not
+// checked, since create_grid_p raises that NaN once the group is read.
+void check_high_boundary_radius() {
+    const CmnGrInput& in = cmn_gr_input;
+    if (any_nan(p_axis_items())) return;
+    if (in.GR_I_GALT_HIBDRY + re <= 0.0)
+        fatal_stop({{"Error in init_geometry: GR_I_GALT_HIBDRY lies at or below the Earth's centre"},
+                    {"GR_I_GALT_HIBDRY=", in.GR_I_GALT_HIBDRY}});
+}
+
 }  // namespace
 
 double geographic_radius(double mrad, double mlat, double mlon) {
@@ -101,6 +122,7 @@ void create_grid() {
     const GrGrid& g = gr_grid;
     create_grid_l();
     check_axis(l_axis, g.gr_nl, g.gr_l);
+    check_high_boundary_radius();
     init_p_trans();
     create_grid_p(midlat_pmax, midlat_mlat_max, hlbdry_p, global_mlat_max);
     check_axis(p_axis, g.gr_np, g.gr_p);
@@ -192,7 +214,7 @@ void place_midlat_lines(double p_min, double mrad_600, double midlat_pmax) {
     p_array(2) = (mrad_600 - cmn_gr_input.GR_I_DGALT_EQALT600) / re;
     p_array(3) = mrad_600 / re;
     p_array(4) = midlat_pmax;
-    p_trans(4, s_array.data(), p_array.data(), -1);
+    p_trans(s_array, p_array, -1, 4);
     const double s1 = s_array(1);
     const double s4 = s_array(4);
 
@@ -201,7 +223,7 @@ void place_midlat_lines(double p_min, double mrad_600, double midlat_pmax) {
 
     const double ds = (s4 - s1) / (g.gr_np - 1);
     for (std::int32_t i = 1; i <= g.gr_np; ++i) g.gr_p(i) = s1 + (i - 1) * ds;
-    p_trans(g.gr_np, g.gr_p.data(), g.gr_p.data(), 1);
+    p_trans(g.gr_p, g.gr_p, 1, g.gr_np);
 }
 
 // The high-latitude boundary line hlbdry_p, then the high-latitude lines
@@ -228,9 +250,8 @@ void add_high_latitude_lines(double mrad_4hlp, double midlat_pmax, double& hlbdr
     }
     if (!(hlbdry_p > midlat_pmax)) return;
 
-    double mlat_hlbdry, mlat_midlat, q_unused;
-    p_r_intersect(&mrad_4hlp, &mlat_hlbdry, &hlbdry_p, &q_unused, 1);
-    p_r_intersect(&mrad_4hlp, &mlat_midlat, &midlat_pmax, &q_unused, 1);
+    const double mlat_hlbdry = p_r_intersect_point(mrad_4hlp, hlbdry_p).latitude;
+    const double mlat_midlat = p_r_intersect_point(mrad_4hlp, midlat_pmax).latitude;
     if (mlat_hlbdry > max_line_mlat) stop_latitude_too_high();
 
     std::int32_t global_np = g.gr_np;
@@ -260,13 +281,7 @@ void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_
     const GrGrid& g = gr_grid;
     const CmnGrInput& in = cmn_gr_input;
     const std::int32_t nl = g.gr_nl;
-    raise_invalid_on_nan({in.GR_I_GALT_4HLP, in.GR_I_GALT_LOWBDRY, in.GR_I_GALT_HIBDRY, in.GR_I_GLAT_MLTRANS,
-                          in.GR_I_DGALT_EQALT600, in.GR_I_MLAT_HLBDRY});
-    // The transition and boundary points are given spherically to the
-    // transforms, which would take a negative radius for a Cartesian input.
-    if (in.GR_I_GALT_HIBDRY + re <= 0.0)
-        fatal_stop({{"Error in init_geometry: GR_I_GALT_HIBDRY lies at or below the Earth's centre"},
-                    {"GR_I_GALT_HIBDRY=", in.GR_I_GALT_HIBDRY}});
+    raise_invalid_on_nan(p_axis_items());
 
     // Probes of the frame on the magnetic equator at radius Re: an offset
     // dipole shifts the geographic radius of every magnetic radius.
@@ -291,13 +306,11 @@ void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_
     add_high_latitude_lines(mrad_4hlp, midlat_pmax, hlbdry_p, global_mlat_max);
 }
 
-void p_r_intersect(const double* r, double* lat, const double* p, double* q, std::int32_t n) {
-    for (std::int32_t k = 0; k < n; ++k) {
-        const double x = std::sqrt(r[k] / (p[k] * re));
-        if (x > 1.0) fatal_stop({{"p_r_intersect: Non intersection exists!"}});
-        lat[k] = std::acos(x) * rad_to_deg;
-        q[k] = (std::sin(lat[k] * deg_to_rad) * (re * re)) / (r[k] * r[k]);
-    }
+LineCrossing p_r_intersect_point(double r, double p) {
+    const double x = std::sqrt(r / (p * re));
+    if (x > 1.0) fatal_stop({{"p_r_intersect: Non intersection exists!"}});
+    const double lat = std::acos(x) * rad_to_deg;
+    return {lat, (std::sin(lat * deg_to_rad) * (re * re)) / (r * r)};
 }
 
 namespace {
@@ -346,8 +359,7 @@ void create_grid_q(const double& midlat_pmax, const double& midlat_mlat_max, con
     // The top of the mid-latitude stretches: the foot of the last
     // mid-latitude line on the lower boundary.
     const double r_low = in.GR_I_GALT_LOWBDRY + re;
-    double mlat, q_max;
-    p_r_intersect(&r_low, &mlat, &midlat_pmax, &q_max, 1);
+    const double q_max = p_r_intersect_point(r_low, midlat_pmax).q;
 
     const double dq_eq = (eq_ratio * eq_ratio) * std::sin(in.GR_I_DMLAT_EQALT300 * deg_to_rad);
     const double q_mid = std::sin(midlat_mlat_max * deg_to_rad) * (ref_ratio * ref_ratio);

@@ -16,10 +16,12 @@
 
 namespace vorn {
 
-// Builds the l axis, reads NML_GR_P_TRANS (init_p_trans), then builds the p
-// and q axes.  Once an axis is built, a
+// Builds the l axis, checks GR_I_GALT_HIBDRY, reads NML_GR_P_TRANS
+// (init_p_trans), then builds the p and q axes.  Once an axis is built, a
 // count below two or a value not above the one before it ends the run through
-// fatal_stop(), with the count or the first pair at fault.
+// fatal_stop(), with the count or the first pair at fault.  A GR_I_GALT_HIBDRY
+// that puts the transition points at or below the Earth's centre ends it the
+// same way, naming the item and its value.
 void create_grid();
 
 // The l axis from GR_I_MLON_LOW, GR_I_MLON_HIGH (either order) and
@@ -35,16 +37,19 @@ void create_grid_l();
 // latitude at GR_I_GALT_4HLP up to the high-latitude boundary, with the
 // stretching knots that init_p_trans read.  All four arguments are outputs, handed
 // to create_grid_q; global_mlat_max is written only when high-latitude lines
-// are added (the caller starts it at 0.0).  A GR_I_GALT_HIBDRY that puts the
-// transition points at or below the Earth's centre ends the run through
-// fatal_stop(), naming the item and its value.
+// are added (the caller starts it at 0.0).
 void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_p, double& global_mlat_max);
 
-// Where field line p(k) meets the sphere of radius r(k) (m) in the northern
-// hemisphere: lat(k) in [0, 90] degrees and q(k).  A line whose equatorial
-// radius lies below r(k) writes "p_r_intersect: Non intersection exists!" and
-// ends the run.
-void p_r_intersect(const double* r, double* lat, const double* p, double* q, std::int32_t n);
+// Where a field line meets a sphere in the northern hemisphere: the magnetic
+// latitude in [0, 90] degrees and q.
+struct LineCrossing {
+    double latitude, q;
+};
+
+// The crossing of field line p with the sphere of radius r (m).  A line whose
+// equatorial radius lies below r writes "p_r_intersect: Non intersection
+// exists!" and ends the run.
+LineCrossing p_r_intersect_point(double r, double p);
 
 // The q axis from the values create_grid_p handed over (hlbdry_p is not
 // read): a sinh-stretched stretch from the equator to the transition, equal

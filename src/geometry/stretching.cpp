@@ -1,6 +1,7 @@
 #include "geometry/stretching.hpp"
 
 #include <cmath>
+#include <span>
 
 #include "geometry/records.hpp"
 #include "runtime/checked_array.hpp"
@@ -70,7 +71,7 @@ void build_p_trans_tables() {
     }
 }
 
-void p_trans(std::int32_t n, double* s_val, double* p_val, std::int32_t flag) {
+void p_trans(ArraySpan<double> s_val, ArraySpan<double> p_val, std::int32_t flag, std::int32_t n) {
     static const double epsilon = 1.0e-8;  // |dD| at or below: a linear segment
     static std::int32_t i;
     static std::int32_t j;
@@ -88,21 +89,23 @@ void p_trans(std::int32_t n, double* s_val, double* p_val, std::int32_t flag) {
     const auto& S = t.GR_S_KNOTS;
     const auto& D = t.GR_DP_DS;
     const std::int32_t knots = t.GR_N_CONTROL;
+    const std::span<double> s_values = s_val.first(n);
+    const std::span<double> p_values = p_val.first(n);
     for (i = 1; i <= n; ++i) {
         if (flag == 1) {
-            const double s = s_val[i - 1];
+            const double s = s_values[i - 1];
             find_segment(S, knots, s, j, found);
             const double ds = S(j) - S(j - 1);
             const double to_end = S(j) - s;
             const double from_start = s - S(j - 1);
-            p_val[i - 1] = (P(j - 1) + ((D(j - 1) * 0.5) * (ds * ds - to_end * to_end)) / ds) +
-                           ((D(j) * 0.5) * (from_start * from_start)) / ds;
+            p_values[i - 1] = (P(j - 1) + ((D(j - 1) * 0.5) * (ds * ds - to_end * to_end)) / ds) +
+                              ((D(j) * 0.5) * (from_start * from_start)) / ds;
         } else {
-            const double p = p_val[i - 1];
+            const double p = p_values[i - 1];
             find_segment(P, knots, p, j, found);
             a = D(j) - D(j - 1);
             if (std::fabs(a) <= epsilon) {
-                s_val[i - 1] = S(j - 1) + (p - P(j - 1)) / D(j - 1);
+                s_values[i - 1] = S(j - 1) + (p - P(j - 1)) / D(j - 1);
                 continue;
             }
             // The segment's quadratic a s^2 + b s + c = 0; the + root lies in
@@ -111,7 +114,7 @@ void p_trans(std::int32_t n, double* s_val, double* p_val, std::int32_t flag) {
             b = -((S(j - 1) * D(j) - S(j) * D(j - 1)) * 2.0);
             c = -((ds * 2.0) * (p - P(j - 1))) + D(j - 1) * (ds * ds) + D(j) * (S(j - 1) * S(j - 1)) -
                 D(j - 1) * (S(j) * S(j));
-            s_val[i - 1] = (-b + std::sqrt(b * b - 4.0 * a * c)) / (2.0 * a);
+            s_values[i - 1] = (-b + std::sqrt(b * b - 4.0 * a * c)) / (2.0 * a);
         }
     }
 }

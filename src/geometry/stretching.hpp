@@ -22,6 +22,8 @@
 
 #include <cstdint>
 
+#include "runtime/checked_array.hpp"
+
 namespace vorn {
 
 // Sets the defaults of NML_GR_P_TRANS (5 knots at 100, 500, 1000, 1500 and
@@ -33,11 +35,13 @@ void init_p_trans();
 // fields of cmn_gr_p_trans.
 void build_p_trans_tables();
 
-// flag 1: s to p (reads s_val, writes p_val); flag -1: p to s (reads p_val,
-// writes s_val).  Each element is read before it is written and no other is
-// touched in between, so s_val and p_val may be the same array.  Any other
-// flag writes the line "Flag for p_trans must be either 1 or -1!" on standard
-// output and converts nothing; the flag is tested before n.
-void p_trans(std::int32_t n, double* s_val, double* p_val, std::int32_t flag);
+// Elements 1 .. n, flag 1: s to p (reads s_val, writes p_val); flag -1: p to
+// s (reads p_val, writes s_val).  Each element is read before it is written
+// and no other is touched in between, so s_val and p_val may be the same
+// array.  With n <= 0 nothing is read or written; an n beyond an array's
+// extent ends the run with the subscript report.  Any other flag writes the
+// line "Flag for p_trans must be either 1 or -1!" on standard output and
+// converts nothing; the flag is tested before n.
+void p_trans(ArraySpan<double> s_val, ArraySpan<double> p_val, std::int32_t flag, std::int32_t n);
 
 }  // namespace vorn

@@ -11,12 +11,18 @@
 #pragma once
 
 #include <initializer_list>
+#include <span>
 
 namespace vorn {
 
 // Raises invalid operation when one of `values` is a NaN (either sign, quiet
 // or signalling); with the traps enabled that ends the run with the
 // floating-point exception report.  Infinities and zeros pass.
+void raise_invalid_on_nan(std::span<const double> values);
 void raise_invalid_on_nan(std::initializer_list<double> values);
+
+// Whether one of `values` is a NaN, found without signalling: for a test that
+// leaves the NaN to a later raise_invalid_on_nan.
+bool any_nan(std::span<const double> values);
 
 }  // namespace vorn

@@ -73,9 +73,9 @@ TEST(CellStatus, CornerAtTheLowerRadiusIsNotInsideAndAtTheCutOffIs) {
     // shell there, 1.5 stays above the cut-off.
     use_grid(1, {1.0, 1.015625, 1.125, 1.5}, {0.0, 0.35}, {0.0, 10.0}, lower_alt, cutoff_alt);
     set_status();
-    EXPECT_EQ(grid.gr_stat(1, 1, 1), -1);  // its only candidate lies exactly on the lower radius
-    EXPECT_EQ(grid.gr_stat(2, 1, 1), 1);   // a corner exactly on the cut-off
-    EXPECT_EQ(grid.gr_stat(3, 1, 1), 2);   // the same corner, with the others above or below
+    EXPECT_EQ(grid.gr_stat(1, 1, 1), below_shell);  // its only candidate lies exactly on the lower radius
+    EXPECT_EQ(grid.gr_stat(2, 1, 1), 1);            // a corner exactly on the cut-off
+    EXPECT_EQ(grid.gr_stat(3, 1, 1), 2);            // the same corner, with the others above or below
     EXPECT_EQ(cmn_g_voxel.g_v_dimension, 2);
 }
 
@@ -83,10 +83,10 @@ TEST(CellStatus, CellsWithoutAnInsideCorner) {
     // Two corners below and two above; all four above.
     use_grid(1, {1.0, 1.5}, {0.0, 0.35}, {0.0, 10.0}, lower_alt, cutoff_alt);
     set_status();
-    EXPECT_EQ(grid.gr_stat(1, 1, 1), -2);
+    EXPECT_EQ(grid.gr_stat(1, 1, 1), above_shell);
     use_grid(1, {1.2, 1.5}, {0.0, 0.05}, {0.0, 10.0}, lower_alt, cutoff_alt);
     set_status();
-    EXPECT_EQ(grid.gr_stat(1, 1, 1), -2);
+    EXPECT_EQ(grid.gr_stat(1, 1, 1), above_shell);
     EXPECT_EQ(cmn_g_voxel.g_v_dimension, 0);
     // One corner inside and three above is a voxel.
     use_grid(1, {1.2, 1.5}, {0.0, 0.3}, {0.0, 10.0}, lower_alt, cutoff_alt);
@@ -100,8 +100,8 @@ TEST(CellStatus, ShellWithTheCutOffBelowTheLowerBoundaryHasNoVoxels) {
     EXPECT_EQ(cmn_g_voxel.g_v_dimension, 0);
     for (int il = 1; il <= 2; ++il) {
         for (int iq = 1; iq <= 2; ++iq) {
-            EXPECT_EQ(grid.gr_stat(1, iq, il), -1);  // at most 1.05 Re: not above 600 km
-            EXPECT_EQ(grid.gr_stat(3, iq, il), -2);  // 1.2 Re on the equator is above it
+            EXPECT_EQ(grid.gr_stat(1, iq, il), below_shell);  // at most 1.05 Re: not above 600 km
+            EXPECT_EQ(grid.gr_stat(3, iq, il), above_shell);  // 1.2 Re on the equator is above it
         }
     }
 }
@@ -138,7 +138,7 @@ TEST(CellStatus, OnlyTheCornersAtTheLowLongitudeAreTested) {
 
     use_grid(3, {p_lo, p_hi}, {0.0, 0.01}, {low_lon, high_lon}, between, 3000.0e3);
     set_status();
-    EXPECT_EQ(grid.gr_stat(1, 1, 1), -1);
+    EXPECT_EQ(grid.gr_stat(1, 1, 1), below_shell);
     use_grid(3, {p_lo, p_hi}, {0.0, 0.01}, {high_lon, low_lon}, between, 3000.0e3);
     set_status();
     EXPECT_EQ(grid.gr_stat(1, 1, 1), 1);

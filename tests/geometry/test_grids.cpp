@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <unistd.h>
 
@@ -19,6 +20,7 @@
 #include "geometry/grids.hpp"
 #include "geometry/records.hpp"
 #include "geometry/stretching.hpp"
+#include "runtime/checked_array.hpp"
 #include "runtime/units.hpp"
 #include "support/test_support.hpp"
 
@@ -101,9 +103,12 @@ Handover build_l_and_p(const CmnGrInput& in) {
     return h;
 }
 
+// One value as an array of one element.
+ArraySpan<double> one(double& value) { return {std::span<double>(&value, 1), "VALUE"}; }
+
 double p_to_s(double p) {
     double s = 0.0;
-    p_trans(1, &s, &p, -1);
+    p_trans(one(s), one(p), -1, 1);
     return s;
 }
 
@@ -253,25 +258,19 @@ TEST(LongitudeAxisDeathTest, CountsOutsideTheAxisEndWithTheSubscriptReport) {
 
 TEST(FieldLineIntersection, MeetsTheSphereAtTheDipoleLatitude) {
     // cos^2 lat = 1.5 / 2 gives 30 degrees; q = sin 30 / 1.5^2.
-    const double r[] = {1.5 * re, 2.0 * re};
-    const double p[] = {2.0, 2.0};
-    double lat[2], q[2];
-    p_r_intersect(r, lat, p, q, 2);
-    EXPECT_NEAR(lat[0], 30.0, 1.0e-12);
-    EXPECT_NEAR(q[0], 0.5 / 2.25, 1.0e-15);
+    const LineCrossing inside = p_r_intersect_point(1.5 * re, 2.0);
+    EXPECT_NEAR(inside.latitude, 30.0, 1.0e-12);
+    EXPECT_NEAR(inside.q, 0.5 / 2.25, 1.0e-15);
     // At its equatorial radius the line meets the sphere on the equator.
-    EXPECT_EQ(lat[1], 0.0);
-    EXPECT_EQ(q[1], 0.0);
+    const LineCrossing equator = p_r_intersect_point(2.0 * re, 2.0);
+    EXPECT_EQ(equator.latitude, 0.0);
+    EXPECT_EQ(equator.q, 0.0);
 }
 
 TEST(FieldLineIntersectionDeathTest, SphereBeyondTheLineStopsTheRun) {
     ConfigFolder folder;
-    const std::string out = stdout_of_fatal_stop(folder.file("stdout"), [] {
-        const double r = 2.0 * re * (1.0 + 1.0e-12);
-        const double p = 2.0;
-        double lat, q;
-        p_r_intersect(&r, &lat, &p, &q, 1);
-    });
+    const std::string out =
+        stdout_of_fatal_stop(folder.file("stdout"), [] { p_r_intersect_point(2.0 * re * (1.0 + 1.0e-12), 2.0); });
     EXPECT_EQ(out, " p_r_intersect: Non intersection exists!\n");
 }
 
@@ -357,14 +356,14 @@ TEST(FieldLineAxis, MidLatitudeLinesComeFromTheStretchedCoordinateDirectly) {
     const double mrad_600 = 7008320.000000001 - grad_sum / grid.gr_nl + re;
     double p_ref[4] = {p_min, (mrad_600 - in.GR_I_DGALT_EQALT600) / re, mrad_600 / re, h.midlat_pmax};
     double s_ref[4];
-    p_trans(4, s_ref, p_ref, -1);
+    p_trans({s_ref, "S_REF"}, {p_ref, "P_REF"}, -1, 4);
     const int np = static_cast<int>((s_ref[3] - s_ref[0]) / (s_ref[2] - s_ref[1])) + 1;
     ASSERT_EQ(grid.gr_np, np);
     const double ds = (s_ref[3] - s_ref[0]) / (np - 1);
     for (int i = 1; i <= np; ++i) {
         double s = s_ref[0] + (i - 1) * ds;
         double p;
-        p_trans(1, &s, &p, 1);
+        p_trans(one(s), one(p), 1, 1);
         EXPECT_EQ(grid.gr_p(i), p) << "i = " << i;
     }
     EXPECT_EQ(h.global_mlat_max, 0.0);
@@ -523,12 +522,7 @@ std::string build_q(double midlat_pmax, double midlat_mlat_max, double global_ml
     return stdout_of([&] { create_grid_q(midlat_pmax, midlat_mlat_max, 0.0, global_mlat_max); });
 }
 
-double foot_q(double midlat_pmax) {
-    const double r = cmn_gr_input.GR_I_GALT_LOWBDRY + re;
-    double lat, q;
-    p_r_intersect(&r, &lat, &midlat_pmax, &q, 1);
-    return q;
-}
+double foot_q(double midlat_pmax) { return p_r_intersect_point(cmn_gr_input.GR_I_GALT_LOWBDRY + re, midlat_pmax).q; }
 
 // |dq/dr| at 1.1 Re on the equator times sin(lat) and the step.
 double q_step(double lat_deg, double dr) { return std::sin(lat_deg * pi / 180.0) * 2.0 * dr / (1.331 * re); }

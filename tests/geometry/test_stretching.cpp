@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -15,6 +16,7 @@
 
 #include "geometry/records.hpp"
 #include "geometry/stretching.hpp"
+#include "runtime/checked_array.hpp"
 #include "runtime/units.hpp"
 #include "support/test_support.hpp"
 
@@ -38,15 +40,18 @@ void configure(std::initializer_list<double> alt_km, std::initializer_list<doubl
 
 void configure_defaults() { configure({100.0, 500.0, 1000.0, 1500.0, 2000.0}, {1.0, 1.0, 2.0, 5.0, 10.0}); }
 
+// One value as an array of one element.
+ArraySpan<double> one(double& value) { return {std::span<double>(&value, 1), "VALUE"}; }
+
 double s_to_p(double s) {
     double p = 0.0;
-    p_trans(1, &s, &p, 1);
+    p_trans(one(s), one(p), 1, 1);
     return p;
 }
 
 double p_to_s(double p) {
     double s = 0.0;
-    p_trans(1, &s, &p, -1);
+    p_trans(one(s), one(p), -1, 1);
     return s;
 }
 
@@ -189,12 +194,12 @@ TEST(PTrans, InPlaceConversionEqualsSeparateArrays) {
     constexpr int n = 25;
     double s[n], p[n], in_place[n];
     for (int i = 0; i < n; ++i) s[i] = in_place[i] = -0.1 + 1.2 * i / (n - 1);
-    p_trans(n, s, p, 1);
-    p_trans(n, in_place, in_place, 1);
+    p_trans({s, "S"}, {p, "P"}, 1, n);
+    p_trans({in_place, "IN_PLACE"}, {in_place, "IN_PLACE"}, 1, n);
     for (int i = 0; i < n; ++i) EXPECT_EQ(in_place[i], p[i]) << i;
     double s_back[n];
-    p_trans(n, s_back, p, -1);
-    p_trans(n, in_place, in_place, -1);
+    p_trans({s_back, "S_BACK"}, {p, "P"}, -1, n);
+    p_trans({in_place, "IN_PLACE"}, {in_place, "IN_PLACE"}, -1, n);
     for (int i = 0; i < n; ++i) EXPECT_EQ(in_place[i], s_back[i]) << i;
 }
 
@@ -219,11 +224,13 @@ TEST(PTrans, WrongFlagWritesTheMessageAndConvertsNothing) {
     configure_defaults();
     double s[2] = {0.25, 0.75};
     double p[2] = {-1.0, -2.0};
+    const ArraySpan<double> s_val(s, "S");
+    const ArraySpan<double> p_val(p, "P");
     const std::string message = " Flag for p_trans must be either 1 or -1!\n";
-    EXPECT_EQ(captured_output([&] { p_trans(2, s, p, 0); }), message);
+    EXPECT_EQ(captured_output([&] { p_trans(s_val, p_val, 0, 2); }), message);
     EXPECT_EQ(captured_output([&] {
-                  p_trans(2, s, p, 2);
-                  p_trans(0, s, p, -2);  // the flag is tested before the count
+                  p_trans(s_val, p_val, 2, 2);
+                  p_trans(s_val, p_val, -2, 0);  // the flag is tested before the count
               }),
               message + message);
     EXPECT_EQ(s[0], 0.25);
@@ -231,8 +238,8 @@ TEST(PTrans, WrongFlagWritesTheMessageAndConvertsNothing) {
     EXPECT_EQ(p[0], -1.0);
     EXPECT_EQ(p[1], -2.0);
     EXPECT_EQ(captured_output([&] {
-                  p_trans(0, s, p, 1);
-                  p_trans(-4, s, p, -1);
+                  p_trans(s_val, p_val, 1, 0);
+                  p_trans(s_val, p_val, -1, -4);
               }),
               "");
     EXPECT_EQ(p[0], -1.0);

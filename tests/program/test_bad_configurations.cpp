@@ -145,17 +145,28 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(BoundaryBelowTheCentre, EndsWithAFatalStopThatNamesTheBoundary) {
     // -Re puts the probes at radius 0; below it they would be negative, which
-    // the transforms take for a Cartesian input.
-    for (const std::string value : {"-7.0E6", "-6371200.0"}) {
-        const FolderRun run =
-            run_in_folder("high_boundary_" + value, with_items(example_config(), {{"GR_I_GALT_HIBDRY", value}}));
+    // the transforms take for a Cartesian input.  The boundary is checked
+    // before NML_GR_P_TRANS is read, so a fault of that group (a bad real, a
+    // knot count the tables cannot hold, a single knot) does not hide it.
+    const std::string boundary = "GR_I_GALT_HIBDRY";
+    const std::vector<std::pair<std::string, Items>> cases = {
+        {"-7.0E6", {{boundary, "-7.0E6"}}},
+        {"-6371200.0", {{boundary, "-6371200.0"}}},
+        {"bad_knot_altitude", {{boundary, "-7.0E6"}, {"GR_CONTROL_ALT", "100.0x"}}},
+        {"no_knots", {{boundary, "-7.0E6"}, {"GR_N_CONTROL", "0"}}},
+        {"single_knot", {{boundary, "-7.0E6"}, {"GR_N_CONTROL", "1"}}},
+        {"101_knots", {{boundary, "-7.0E6"}, {"GR_N_CONTROL", "101"}}},
+    };
+    for (const auto& [name, items] : cases) {
+        SCOPED_TRACE(name);
+        const FolderRun run = run_in_folder("high_boundary_" + name, with_items(example_config(), items));
         expect_fatal_stop(run);
         std::smatch m;
         ASSERT_TRUE(std::regex_match(run.result.out, m,
                                      std::regex(" Error in init_geometry: GR_I_GALT_HIBDRY lies at or below the "
                                                 "Earth's centre\n GR_I_GALT_HIBDRY= +(\\S+)\n")))
             << run.result.out.substr(0, 600);
-        EXPECT_EQ(free_format_value(m[1].str()), std::stod(value));
+        EXPECT_EQ(free_format_value(m[1].str()), std::stod(items.front().second));
     }
 }
 

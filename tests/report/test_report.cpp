@@ -113,7 +113,7 @@ void fill_axes(int nl, int np, int nq) {
     for (int i = 1; i <= nq; ++i) g.gr_q(i) = nq % 2 == 1 ? -0.5 + (i - 1) * (1.0 / (nq - 1)) : 0.1 * i;
     for (int il = 1; il < nl; ++il)
         for (int ip = 1; ip < np; ++ip)
-            for (int iq = 1; iq < nq; ++iq) g.gr_stat(ip, iq, il) = -1;
+            for (int iq = 1; iq < nq; ++iq) g.gr_stat(ip, iq, il) = below_shell;
 }
 
 // Voxel v whose bounding faces are p-faces ip, ip + 1 and q-faces iq, iq + 1
@@ -144,7 +144,7 @@ void fill_small_grid() {
     fill_axes(3, 3, 3);
     GrGrid& g = gr_grid;
     CmnGVoxel& v = cmn_g_voxel;
-    const int status[2][2][2] = {{{1, 2}, {-1, 3}}, {{4, 5}, {6, -2}}};  // [il][ip][iq]
+    const int status[2][2][2] = {{{1, 2}, {below_shell, 3}}, {{4, 5}, {6, above_shell}}};  // [il][ip][iq]
     for (int il = 1; il <= 2; ++il)
         for (int ip = 1; ip <= 2; ++ip)
             for (int iq = 1; iq <= 2; ++iq) {
@@ -524,7 +524,7 @@ TEST_F(Report, TableRowsForOccupiedCellsOnly) {
     for (int i = 1; i <= 18; ++i) set_voxel(i, 1, 1, 5.0);
     fill_faces_at_axes();
     gr_grid.gr_stat(2, 3, 1) = 17;
-    gr_grid.gr_stat(1, 1, 1) = -2;
+    gr_grid.gr_stat(1, 1, 1) = above_shell;
     v.g_v_neighbor_ll(17) = 100001;
     v.g_v_neighbor_lh(17) = 18;
     v.g_v_face_ll(17) = 5;
