@@ -163,6 +163,13 @@ std::string terminate_cause() {
 }
 
 [[noreturn]] void end_at_terminate() {
+    // An allocation that fails where not even its std::bad_alloc can be made
+    // calls std::terminate again, from within this handler: that entry, like
+    // any other from within it, ends with the fixed report rather than recurse.
+    // Per thread: workers that end at once each build their own report.
+    thread_local bool entered = false;
+    if (entered) end_abnormally(report_not_built);
+    entered = true;
     end_with_report([] { return report_start() + terminate_cause() + '\n'; });
 }
 
