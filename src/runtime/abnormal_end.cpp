@@ -8,6 +8,7 @@
 #include <cxxabi.h>
 #include <exception>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <typeinfo>
@@ -150,6 +151,8 @@ std::string terminate_cause() {
     int status = 0;
     const std::unique_ptr<char, void (*)(void*)> readable(abi::__cxa_demangle(type->name(), nullptr, nullptr, &status),
                                                           std::free);
+    // -1: no memory for the readable name, which the report would lack.
+    if (status == -1) throw std::bad_alloc();
     line += readable != nullptr ? readable.get() : type->name();
     try {
         throw;

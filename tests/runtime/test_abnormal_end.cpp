@@ -53,9 +53,10 @@ extern "C" void* __libc_malloc(std::size_t size);
 extern "C" void* __libc_realloc(void* block, std::size_t size);
 namespace {
 std::atomic<long> mallocs_before_failure{-1};  // none fails while negative
+std::atomic<bool> failing_once{false};         // the calls after the failing one do not fail
 bool malloc_fails() {
     const long left = mallocs_before_failure;
-    if (left > 0) mallocs_before_failure = left - 1;
+    if (left > 0 || (left == 0 && failing_once)) mallocs_before_failure = left - 1;
     return left == 0;
 }
 }  // namespace
@@ -206,9 +207,9 @@ TEST(TerminateReport, InAWorkerComesAfterTheRecordsBeforeTheFailure) {
 
 // --- Memory exhausted -----------------------------------------------------
 
-const std::string fixed_report =
-    "\n****** vorn run-time system: the run ends abnormally ******\n"
+const std::string memory_exhausted_line =
     " Memory exhausted:  the report of this abnormal end could not be built\n";
+const std::string fixed_report = "\n****** vorn run-time system: the run ends abnormally ******\n" + memory_exhausted_line;
 
 TEST(ReportWithoutMemory, IsTheFixedReport) {
     // An I/O failure, and an escaping std::bad_alloc, in the calling thread.
@@ -247,6 +248,16 @@ void nest_caught_exceptions() {
         nest_caught_exceptions();
     }
 }
+
+// Throws a std::length_error, made beforehand, from a frame of its own: the
+// call `n` of malloc from the throw on fails, and so do those after it unless
+// `once`.
+[[gnu::noinline]] void throw_failing_malloc(long n, bool once) {
+    const std::length_error error("chunk 5 is too long");
+    failing_once = once;
+    mallocs_before_failure = n;
+    throw error;
+}
 #endif
 
 TEST(ReportWithoutMemory, AtTerminateIsTheFixedReportWhereverAnAllocationFails) {
@@ -264,6 +275,18 @@ TEST(ReportWithoutMemory, AtTerminateIsTheFixedReportWhereverAnAllocationFails) 
     });
     EXPECT_EQ(nested.signal, SIGABRT);
     EXPECT_EQ(nested.report, fixed_report);
+
+    // Each malloc from the throw on gets its turn to fail, alone or with those
+    // after it, until building the report needs no more.
+    const std::string named = " Uncaught exception:  std::length_error: chunk 5 is too long\n";
+    bool built = false;
+    for (long n = 0; !built; ++n)
+        for (const bool once : {true, false}) {
+            const std::string report = terminate_report_of([&] { throw_failing_malloc(n, once); });
+            ASSERT_TRUE(report == memory_exhausted_line || report == named)
+                << "malloc call " << n << (once ? " failing alone" : " failing on") << ":\n" << report;
+            built = !once && report == named;
+        }
 #endif
 }
 
