@@ -8,6 +8,7 @@
 #include <cxxabi.h>
 #include <exception>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <typeinfo>
@@ -153,6 +154,8 @@ std::string terminate_cause() {
     int status = 0;
     const std::unique_ptr<char, void (*)(void*)> readable(abi::__cxa_demangle(type->name(), nullptr, nullptr, &status),
                                                           std::free);
+    // -1: no memory for the readable name, which the report would lack.
+    if (status == -1) throw std::bad_alloc();
     line += readable != nullptr ? readable.get() : type->name();
     try {
         throw;
@@ -166,6 +169,13 @@ std::string terminate_cause() {
 }
 
 [[noreturn]] void end_at_terminate() {
+    // An allocation that fails where not even its std::bad_alloc can be made
+    // calls std::terminate again, from within this handler: that entry, like
+    // any other from within it, ends with the fixed report rather than recurse.
+    // Per thread: workers that end at once each build their own report.
+    thread_local bool entered = false;
+    if (entered) end_abnormally(report_not_built);
+    entered = true;
     end_with_report([] { return report_start() + terminate_cause() + '\n'; });
 }
 

@@ -43,6 +43,29 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
 [[gnu::noinline]] void operator delete(void* block) noexcept { std::free(block); }
 [[gnu::noinline]] void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
+// malloc and realloc of this test program, on glibc's own allocator, with a
+// switch that makes them fail from a given call on, as an exhausted memory
+// would, where the exception objects and the demangler take their memory.
+// A sanitizer's allocator takes their place: there they stay its own.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#define MALLOC_CAN_FAIL
+extern "C" void* __libc_malloc(std::size_t size);
+extern "C" void* __libc_realloc(void* block, std::size_t size);
+namespace {
+std::atomic<long> mallocs_before_failure{-1};  // none fails while negative
+std::atomic<bool> failing_once{false};         // the calls after the failing one do not fail
+bool malloc_fails() {
+    const long left = mallocs_before_failure;
+    if (left > 0 || (left == 0 && failing_once)) mallocs_before_failure = left - 1;
+    return left == 0;
+}
+}  // namespace
+extern "C" void* malloc(std::size_t size) noexcept { return malloc_fails() ? nullptr : __libc_malloc(size); }
+extern "C" void* realloc(void* block, std::size_t size) noexcept {
+    return malloc_fails() ? nullptr : __libc_realloc(block, size);
+}
+#endif
+
 namespace vorn::test {
 namespace {
 
@@ -184,9 +207,9 @@ TEST(TerminateReport, InAWorkerComesAfterTheRecordsBeforeTheFailure) {
 
 // --- Memory exhausted -----------------------------------------------------
 
-const std::string fixed_report =
-    "\n****** vorn run-time system: the run ends abnormally ******\n"
+const std::string memory_exhausted_line =
     " Memory exhausted:  the report of this abnormal end could not be built\n";
+const std::string fixed_report = "\n****** vorn run-time system: the run ends abnormally ******\n" + memory_exhausted_line;
 
 TEST(ReportWithoutMemory, IsTheFixedReport) {
     // An I/O failure, and an escaping std::bad_alloc, in the calling thread.
@@ -213,6 +236,58 @@ TEST(ReportWithoutMemory, OfAWorkerIsHandedOverAndComesAfterTheRecordsBeforeTheF
     });
     EXPECT_TRUE(run.ended_abnormally) << "returned " << run.returned << ", signal " << run.signal;
     EXPECT_EQ(run.report, chunks_before_the_failure + fixed_report);
+}
+
+#ifdef MALLOC_CAN_FAIL
+// Throws and catches an exception in each of its frames, those of the frames
+// above still caught, until there is no memory for another.
+void nest_caught_exceptions() {
+    try {
+        throw 0;
+    } catch (int) {
+        nest_caught_exceptions();
+    }
+}
+
+// Throws a std::length_error, made beforehand, from a frame of its own: the
+// call `n` of malloc from the throw on fails, and so do those after it unless
+// `once`.
+[[gnu::noinline]] void throw_failing_malloc(long n, bool once) {
+    const std::length_error error("chunk 5 is too long");
+    failing_once = once;
+    mallocs_before_failure = n;
+    throw error;
+}
+#endif
+
+TEST(ReportWithoutMemory, AtTerminateIsTheFixedReportWhereverAnAllocationFails) {
+#ifndef MALLOC_CAN_FAIL
+    GTEST_SKIP() << "the sanitizer's allocator takes the place of malloc, which this test makes fail";
+#else
+    // With malloc failing, nested exceptions fill the emergency pool of
+    // exception objects, whose exhaustion calls std::terminate: then not even
+    // the std::bad_alloc of a failed allocation can be thrown.
+    const ChildRun nested = run_in_child([] {
+        start_terminate_report();
+        set_abnormal_end_observer(nullptr);
+        mallocs_before_failure = 0;
+        nest_caught_exceptions();
+    });
+    EXPECT_EQ(nested.signal, SIGABRT);
+    EXPECT_EQ(nested.report, fixed_report);
+
+    // Each malloc from the throw on gets its turn to fail, alone or with those
+    // after it, until building the report needs no more.
+    const std::string named = " Uncaught exception:  std::length_error: chunk 5 is too long\n";
+    bool built = false;
+    for (long n = 0; !built; ++n)
+        for (const bool once : {true, false}) {
+            const std::string report = terminate_report_of([&] { throw_failing_malloc(n, once); });
+            ASSERT_TRUE(report == memory_exhausted_line || report == named)
+                << "malloc call " << n << (once ? " failing alone" : " failing on") << ":\n" << report;
+            built = !once && report == named;
+        }
+#endif
 }
 
 }  // namespace
