@@ -8,9 +8,9 @@
 #include <fcntl.h>
 #include <random>
 
-#include "runtime/fixed_format.hpp"
-#include "runtime/free_format.hpp"
-#include "runtime/units.hpp"
+#include "format/fixed_format.hpp"
+#include "format/free_format.hpp"
+#include "units/units.hpp"
 
 namespace vorn {
 namespace {

@@ -12,7 +12,7 @@
 #include "geometry/records.hpp"
 #include "report/report.hpp"
 #include "geometry/voxels.hpp"
-#include "runtime/parallel.hpp"
+#include "workers/parallel.hpp"
 
 namespace {
 

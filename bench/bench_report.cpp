@@ -10,9 +10,9 @@
 #include "geometry/frame.hpp"
 #include "geometry/records.hpp"
 #include "report/report.hpp"
-#include "runtime/fixed_format.hpp"
-#include "runtime/parallel.hpp"
-#include "runtime/units.hpp"
+#include "format/fixed_format.hpp"
+#include "workers/parallel.hpp"
+#include "units/units.hpp"
 
 namespace {
 

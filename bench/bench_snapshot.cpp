@@ -12,8 +12,8 @@
 
 #include "capacity_grid.hpp"
 #include "geometry/records.hpp"
-#include "runtime/byte_output.hpp"
-#include "runtime/parallel.hpp"
+#include "file_output/byte_output.hpp"
+#include "workers/parallel.hpp"
 #include "snapshot/snap_geo.hpp"
 
 namespace {

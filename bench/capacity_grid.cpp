@@ -7,7 +7,7 @@
 
 #include "geometry/init_geometry.hpp"
 #include "geometry/records.hpp"
-#include "runtime/units.hpp"
+#include "units/units.hpp"
 
 namespace vorn::bench {
 

@@ -10,11 +10,11 @@
 
 #include "geometry/init_geometry.hpp"
 #include "report/report.hpp"
-#include "runtime/abnormal_end.hpp"
-#include "runtime/parallel.hpp"
-#include "runtime/program_end.hpp"
-#include "runtime/termination_signals.hpp"
-#include "runtime/units.hpp"
+#include "run_end/abnormal_end.hpp"
+#include "workers/parallel.hpp"
+#include "program_end/program_end.hpp"
+#include "run_end/termination_signals.hpp"
+#include "units/units.hpp"
 #include "snapshot/snapshot.hpp"
 
 int main() {

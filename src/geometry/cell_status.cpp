@@ -7,10 +7,10 @@
 #include "geometry/dipole.hpp"
 #include "geometry/grids.hpp"
 #include "geometry/records.hpp"
-#include "runtime/checked_array.hpp"
-#include "runtime/nan_operands.hpp"
-#include "runtime/parallel.hpp"
-#include "runtime/program_end.hpp"
+#include "checked_array/checked_array.hpp"
+#include "run_end/nan_operands.hpp"
+#include "workers/parallel.hpp"
+#include "program_end/program_end.hpp"
 
 namespace vorn {
 

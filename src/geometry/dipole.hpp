@@ -21,7 +21,7 @@
 #include <cstdint>
 
 #include "geometry/frame.hpp"
-#include "runtime/checked_array.hpp"
+#include "checked_array/checked_array.hpp"
 
 namespace vorn {
 

@@ -6,7 +6,7 @@
 
 #include "geometry/constants.hpp"
 #include "geometry/records.hpp"
-#include "runtime/checked_array.hpp"
+#include "checked_array/checked_array.hpp"
 
 namespace vorn {
 

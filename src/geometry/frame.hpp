@@ -27,7 +27,7 @@
 
 #include <cstdint>
 
-#include "runtime/checked_array.hpp"
+#include "checked_array/checked_array.hpp"
 
 namespace vorn {
 

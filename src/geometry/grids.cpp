@@ -9,10 +9,10 @@
 #include "geometry/frame.hpp"
 #include "geometry/records.hpp"
 #include "geometry/stretching.hpp"
-#include "runtime/checked_array.hpp"
-#include "runtime/messages.hpp"
-#include "runtime/nan_operands.hpp"
-#include "runtime/program_end.hpp"
+#include "checked_array/checked_array.hpp"
+#include "format/messages.hpp"
+#include "run_end/nan_operands.hpp"
+#include "program_end/program_end.hpp"
 
 namespace vorn {
 

@@ -5,8 +5,8 @@
 #include "geometry/grids.hpp"
 #include "geometry/records.hpp"
 #include "geometry/voxels.hpp"
-#include "runtime/namelist.hpp"
-#include "runtime/units.hpp"
+#include "namelist/namelist.hpp"
+#include "units/units.hpp"
 
 namespace vorn {
 

@@ -4,7 +4,7 @@
 // written from the finished records afterwards (main.cpp holds the run).
 #pragma once
 
-#include "runtime/source_location.hpp"
+#include "run_end/source_location.hpp"
 
 namespace vorn {
 

@@ -15,7 +15,7 @@
 #include <type_traits>
 
 #include "geometry/constants.hpp"
-#include "runtime/checked_array.hpp"
+#include "checked_array/checked_array.hpp"
 
 namespace vorn {
 

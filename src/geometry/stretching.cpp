@@ -4,11 +4,11 @@
 #include <span>
 
 #include "geometry/records.hpp"
-#include "runtime/checked_array.hpp"
-#include "runtime/messages.hpp"
-#include "runtime/namelist.hpp"
-#include "runtime/nan_operands.hpp"
-#include "runtime/units.hpp"
+#include "checked_array/checked_array.hpp"
+#include "format/messages.hpp"
+#include "namelist/namelist.hpp"
+#include "run_end/nan_operands.hpp"
+#include "units/units.hpp"
 
 namespace vorn {
 

@@ -4,9 +4,9 @@
 
 #include "geometry/dipole.hpp"
 #include "geometry/frame.hpp"
-#include "runtime/messages.hpp"
-#include "runtime/nan_operands.hpp"
-#include "runtime/parallel.hpp"
+#include "format/messages.hpp"
+#include "run_end/nan_operands.hpp"
+#include "workers/parallel.hpp"
 
 namespace vorn {
 

@@ -6,9 +6,9 @@
 #include <iterator>
 #include <string_view>
 
-#include "runtime/byte_output.hpp"
-#include "runtime/checked_array.hpp"
-#include "runtime/source_location.hpp"
+#include "file_output/byte_output.hpp"
+#include "checked_array/checked_array.hpp"
+#include "run_end/source_location.hpp"
 
 namespace vorn {
 

@@ -9,12 +9,12 @@
 #include "geometry/frame.hpp"
 #include "geometry/records.hpp"
 #include "geometry/voxel_geometry.hpp"
-#include "runtime/checked_array.hpp"
-#include "runtime/fixed_format.hpp"
-#include "runtime/free_format.hpp"
-#include "runtime/ordered_output.hpp"
-#include "runtime/source_location.hpp"
-#include "runtime/units.hpp"
+#include "checked_array/checked_array.hpp"
+#include "format/fixed_format.hpp"
+#include "format/free_format.hpp"
+#include "workers/ordered_output.hpp"
+#include "run_end/source_location.hpp"
+#include "units/units.hpp"
 
 namespace vorn {
 

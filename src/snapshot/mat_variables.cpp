@@ -1,7 +1,7 @@
 #include "snapshot/mat_variables.hpp"
 
 #include "matfile/matfile.hpp"
-#include "runtime/units.hpp"
+#include "units/units.hpp"
 
 namespace vorn {
 

@@ -30,7 +30,7 @@
 #include <string_view>
 #include <type_traits>
 
-#include "runtime/source_location.hpp"
+#include "run_end/source_location.hpp"
 
 namespace vorn {
 

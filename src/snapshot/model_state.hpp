@@ -17,7 +17,7 @@
 #include <cstdint>
 
 #include "geometry/records.hpp"
-#include "runtime/checked_array.hpp"
+#include "checked_array/checked_array.hpp"
 
 namespace vorn {
 

@@ -9,9 +9,9 @@
 #include "geometry/records.hpp"
 #include "geometry/voxel_geometry.hpp"
 #include "matfile/matfile.hpp"
-#include "runtime/byte_output.hpp"
-#include "runtime/ordered_output.hpp"
-#include "runtime/units.hpp"
+#include "file_output/byte_output.hpp"
+#include "workers/ordered_output.hpp"
+#include "units/units.hpp"
 #include "snapshot/mat_variables.hpp"
 
 namespace vorn {

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "runtime/byte_output.hpp"
-#include "runtime/fixed_format.hpp"
-#include "runtime/free_format.hpp"
-#include "runtime/units.hpp"
+#include "file_output/byte_output.hpp"
+#include "format/fixed_format.hpp"
+#include "format/free_format.hpp"
+#include "units/units.hpp"
 #include "snapshot/mat_variables.hpp"
 #include "snapshot/model_sections.hpp"
 #include "snapshot/model_state.hpp"

@@ -18,7 +18,7 @@
 #include <span>
 #include <string_view>
 
-#include "runtime/checked_array.hpp"
+#include "checked_array/checked_array.hpp"
 
 namespace vorn {
 

@@ -1,6 +1,6 @@
 // The reads of "master_nml" that the program makes, with the checks of what
 // must never happen, shared by the fuzzer (namelist_fuzzer.cpp) and the
-// replays of its findings (tests/runtime/test_namelist_replays.cpp).
+// replays of its findings (tests/namelist/test_namelist_replays.cpp).
 //
 // The file in the working directory is opened on unit 1 and the three groups
 // are read through the program's own item tables: NML_IO_FLAGS, rewind,
@@ -19,8 +19,8 @@
 #include "geometry/init_geometry.hpp"
 #include "geometry/records.hpp"
 #include "geometry/stretching.hpp"
-#include "runtime/abnormal_end.hpp"
-#include "runtime/units.hpp"
+#include "run_end/abnormal_end.hpp"
+#include "units/units.hpp"
 #include "../support/child_run.hpp"
 
 namespace vorn::config_reads {

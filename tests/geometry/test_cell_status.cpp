@@ -16,7 +16,7 @@
 #include "geometry/frame.hpp"
 #include "geometry/grids.hpp"
 #include "geometry/records.hpp"
-#include "runtime/units.hpp"
+#include "units/units.hpp"
 #include "support/test_support.hpp"
 
 namespace vorn {

@@ -20,8 +20,8 @@
 #include "geometry/grids.hpp"
 #include "geometry/records.hpp"
 #include "geometry/stretching.hpp"
-#include "runtime/checked_array.hpp"
-#include "runtime/units.hpp"
+#include "checked_array/checked_array.hpp"
+#include "units/units.hpp"
 #include "support/test_support.hpp"
 
 namespace vorn {

@@ -14,8 +14,8 @@
 #include "geometry/records.hpp"
 #include "geometry/voxel_geometry.hpp"
 #include "geometry/voxels.hpp"
-#include "runtime/checked_array.hpp"
-#include "runtime/units.hpp"
+#include "checked_array/checked_array.hpp"
+#include "units/units.hpp"
 #include "support/geometry_setup.hpp"
 
 namespace vorn {

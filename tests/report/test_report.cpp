@@ -23,7 +23,7 @@
 #include "geometry/frame.hpp"
 #include "geometry/records.hpp"
 #include "report/report.hpp"
-#include "runtime/units.hpp"
+#include "units/units.hpp"
 #include "support/geometry_setup.hpp"
 #include "support/test_support.hpp"
 

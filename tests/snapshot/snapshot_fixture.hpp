@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "support/snapshot_file_fixture.hpp"
-#include "runtime/units.hpp"
+#include "units/units.hpp"
 #include "snapshot/mat_file_walk.hpp"
 #include "snapshot/model_state.hpp"
 #include "snapshot/snapshot.hpp"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "runtime/units.hpp"
+#include "units/units.hpp"
 
 namespace vorn::test {
 

@@ -15,8 +15,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "runtime/abnormal_end.hpp"
-#include "runtime/units.hpp"
+#include "run_end/abnormal_end.hpp"
+#include "units/units.hpp"
 
 namespace vorn::test {
 

@@ -10,7 +10,7 @@
 #include "geometry/init_geometry.hpp"
 #include "geometry/records.hpp"
 #include "geometry/voxels.hpp"
-#include "runtime/units.hpp"
+#include "units/units.hpp"
 #include "support/test_support.hpp"
 
 namespace vorn::test {

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "matfile/matfile.hpp"
-#include "runtime/byte_output.hpp"
-#include "runtime/units.hpp"
+#include "file_output/byte_output.hpp"
+#include "units/units.hpp"
 #include "support/child_run.hpp"
 #include "support/test_support.hpp"
 
