@@ -11,8 +11,8 @@
 #include <cstring>
 #include <vector>
 
-#include "matfile/matfile.hpp"
 #include "file_output/byte_output.hpp"
+#include "matfile/matfile.hpp"
 #include "units/units.hpp"
 
 namespace {

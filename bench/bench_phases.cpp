@@ -10,8 +10,8 @@
 #include "capacity_grid.hpp"
 #include "geometry/cell_status.hpp"
 #include "geometry/records.hpp"
-#include "report/report.hpp"
 #include "geometry/voxels.hpp"
+#include "report/report.hpp"
 #include "workers/parallel.hpp"
 
 namespace {

@@ -7,12 +7,12 @@
 #include <cstdint>
 
 #include "capacity_grid.hpp"
+#include "format/fixed_format.hpp"
 #include "geometry/frame.hpp"
 #include "geometry/records.hpp"
 #include "report/report.hpp"
-#include "format/fixed_format.hpp"
-#include "workers/parallel.hpp"
 #include "units/units.hpp"
+#include "workers/parallel.hpp"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include <unistd.h>
 
 #include "capacity_grid.hpp"
-#include "geometry/records.hpp"
 #include "file_output/byte_output.hpp"
-#include "workers/parallel.hpp"
+#include "geometry/records.hpp"
 #include "snapshot/snap_geo.hpp"
+#include "workers/parallel.hpp"
 
 namespace {
 

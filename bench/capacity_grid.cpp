@@ -7,6 +7,7 @@
 
 #include "geometry/init_geometry.hpp"
 #include "geometry/records.hpp"
+#include "units/config_file.hpp"
 #include "units/units.hpp"
 
 namespace vorn::bench {

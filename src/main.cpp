@@ -1,21 +1,21 @@
 // vorn_create_geo: builds the grid of the ionospheric model in dipole magnetic
 // coordinates, prints the geometry report on standard output and writes the
-// snapshot "vorn_geometry.mat".  Reads "master_nml" from the working
-// directory; takes no arguments.
-//
-// The whole run, in its one order: the configuration units, the switches, the
-// geometry built into its records, then the two writers that only read them,
-// the report and the snapshot, and the orderly end.
+// snapshot "vorn_geometry.mat".  It reads "master_nml" in the working folder
+// and takes no arguments.  The whole run, in its one order: the configuration
+// units, the switches, the geometry built into its records, then the two
+// writers that only read them, the report and the snapshot, the orderly end.
 #include <cstdint>
 
 #include "geometry/init_geometry.hpp"
+#include "program_end/program_end.hpp"
 #include "report/report.hpp"
 #include "run_end/abnormal_end.hpp"
-#include "workers/parallel.hpp"
-#include "program_end/program_end.hpp"
+#include "run_end/floating_point.hpp"
 #include "run_end/termination_signals.hpp"
-#include "units/units.hpp"
 #include "snapshot/snapshot.hpp"
+#include "units/config_file.hpp"
+#include "units/units.hpp"
+#include "workers/parallel.hpp"
 
 int main() {
     vorn::start_terminate_report();

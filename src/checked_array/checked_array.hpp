@@ -15,7 +15,7 @@
 #include <span>
 #include <type_traits>
 
-#include "run_end/source_location.hpp"
+#include "run_end/abnormal_end.hpp"
 
 namespace vorn {
 
@@ -44,10 +44,6 @@ inline constexpr auto joined_name = [] {
     std::copy_n(Second.text, sizeof Second.text, name.text + first_length);
     return name;
 }();
-
-// Ends the run with the subscript report; defined in abnormal_end.cpp.
-[[noreturn]] void subscript_out_of_range(long subscript_number, long value, const char* array_name,
-                                         const SourceLocation& where);
 
 namespace detail {
 inline void check_subscript(long number, long value, long extent, const char* name,

@@ -8,12 +8,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "run_end/abnormal_end.hpp"
 #include "file_output/file_notes.hpp"
-#include "format/free_format.hpp"
 #include "file_output/staged_replacement.hpp"
-#include "units/units.hpp"
+#include "format/free_format.hpp"
+#include "run_end/abnormal_end.hpp"
+#include "run_end/end_hooks.hpp"
 #include "run_end/write_all.hpp"
+#include "units/units.hpp"
 
 namespace vorn {
 
@@ -116,6 +117,17 @@ int open_found_file(const OutputTarget& target, const IoStatement& open, int& wr
     return -1;
 }
 
+// At an end of the run before the unit is closed: the unfinished staged file
+// is removed, so the older file stays as it was.
+void abandon_byte_output() {
+    if (!byte_unit.staged) return;
+    abandon_replacement();
+    ::close(byte_unit.fd);
+    byte_unit.fd = -1;
+    byte_unit.connected = false;
+    byte_unit.staged = false;
+}
+
 }  // namespace
 
 bool open_byte_output(int unit, std::string_view file_name, const SourceLocation& where) {
@@ -160,7 +172,8 @@ bool open_byte_output(int unit, std::string_view file_name, const SourceLocation
     byte_unit.fd = fd;
     byte_unit.writable = write_error == 0;
     byte_unit.staged = staged;
-    register_unit_flusher(flush_byte_output);
+    add_end_hooks({.flush = flush_block, .abandon = abandon_byte_output,
+                   .abandon_in_signal = remove_staged_name_now});
     return true;
 }
 
@@ -218,15 +231,5 @@ void close_byte_output(int unit) {
 
 bool byte_output_failed() { return byte_unit.failed || byte_unit.refused_elsewhere; }
 
-void flush_byte_output(bool quiet) { flush_block(quiet); }
-
-void abandon_byte_output() {
-    if (!byte_unit.staged) return;
-    abandon_replacement();
-    ::close(byte_unit.fd);
-    byte_unit.fd = -1;
-    byte_unit.connected = false;
-    byte_unit.staged = false;
-}
 
 }  // namespace vorn

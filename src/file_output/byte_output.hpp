@@ -101,12 +101,4 @@ void close_byte_output(int unit);
 // True when a byte was refused or a block failed since the last opening.
 bool byte_output_failed();
 
-// Writes out the buffered bytes of the connected unit, reporting a failed
-// block on unit 7 unless `quiet` (used by flush_all_units).
-void flush_byte_output(bool quiet);
-
-// At an end of the run before the unit is closed: the unfinished staged file
-// is removed, so the older file stays as it was.
-void abandon_byte_output();
-
 }  // namespace vorn

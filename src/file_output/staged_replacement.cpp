@@ -13,8 +13,9 @@
 #include <unistd.h>
 
 #include "file_output/file_notes.hpp"
-#include "units/units.hpp"
 #include "run_end/write_all.hpp"
+#include "units/descriptors.hpp"
+#include "units/units.hpp"
 
 namespace vorn {
 

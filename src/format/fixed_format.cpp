@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "run_end/abnormal_end.hpp"
 #include "format/real_digits.hpp"
+#include "run_end/abnormal_end.hpp"
 
 namespace vorn {
 

@@ -146,8 +146,8 @@ private:
     int next_ = 0;    // next step of the format
 };
 
-// Single fields, as the descriptors write them (used by the records above and
-// by tests).  Each writes exactly `width` characters to `out`.
+// Single fields, as the descriptors write them in the records above: the
+// formatting core on its own, for its tests and benchmarks.  Each writes exactly `width` characters to `out`.
 // Iw, Iw.m; min_digits 0 means Iw (at least one digit).  1 <= width <= 255.
 void format_integer(std::int32_t value, int width, int min_digits, char* out);
 // Ew.d; 1 <= digits <= 17.

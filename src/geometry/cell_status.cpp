@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "checked_array/checked_array.hpp"
 #include "geometry/dipole.hpp"
 #include "geometry/grids.hpp"
 #include "geometry/records.hpp"
-#include "checked_array/checked_array.hpp"
+#include "program_end/program_end.hpp"
 #include "run_end/nan_operands.hpp"
 #include "workers/parallel.hpp"
-#include "program_end/program_end.hpp"
 
 namespace vorn {
 

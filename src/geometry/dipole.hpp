@@ -20,8 +20,8 @@
 
 #include <cstdint>
 
-#include "geometry/frame.hpp"
 #include "checked_array/checked_array.hpp"
+#include "geometry/frame.hpp"
 
 namespace vorn {
 

@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <span>
 
+#include "checked_array/checked_array.hpp"
 #include "geometry/constants.hpp"
 #include "geometry/records.hpp"
-#include "checked_array/checked_array.hpp"
 
 namespace vorn {
 

@@ -1,18 +1,17 @@
 #include "geometry/grids.hpp"
 
-#include <array>
 #include <cmath>
 #include <initializer_list>
 #include <utility>
 
+#include "checked_array/checked_array.hpp"
+#include "format/messages.hpp"
 #include "geometry/dipole.hpp"
 #include "geometry/frame.hpp"
 #include "geometry/records.hpp"
 #include "geometry/stretching.hpp"
-#include "checked_array/checked_array.hpp"
-#include "format/messages.hpp"
-#include "run_end/nan_operands.hpp"
 #include "program_end/program_end.hpp"
+#include "run_end/nan_operands.hpp"
 
 namespace vorn {
 
@@ -83,26 +82,6 @@ void check_axis(const AxisMessages& messages, std::int32_t count, const Values& 
                         {messages.next_label, values(i + 1)}});
 }
 
-// The items of NML_GR_INPUT that create_grid_p takes.
-std::array<double, 6> p_axis_items() {
-    const CmnGrInput& in = cmn_gr_input;
-    return {in.GR_I_GALT_4HLP,    in.GR_I_GALT_LOWBDRY,   in.GR_I_GALT_HIBDRY,
-            in.GR_I_GLAT_MLTRANS, in.GR_I_DGALT_EQALT600, in.GR_I_MLAT_HLBDRY};
-}
-
-// The transition and boundary points are given spherically to the
-// transforms, which would take a negative radius for a Cartesian input.  The
-// boundary is checked before NML_GR_P_TRANS is read, so that a fault of that
-// group does not hide it; while an item of the p axis is a NaN it is not
-// checked, since create_grid_p raises that NaN once the group is read.
-void check_high_boundary_radius() {
-    const CmnGrInput& in = cmn_gr_input;
-    if (any_nan(p_axis_items())) return;
-    if (in.GR_I_GALT_HIBDRY + re <= 0.0)
-        fatal_stop({{"Error in init_geometry: GR_I_GALT_HIBDRY lies at or below the Earth's centre"},
-                    {"GR_I_GALT_HIBDRY=", in.GR_I_GALT_HIBDRY}});
-}
-
 }  // namespace
 
 double geographic_radius(double mrad, double mlat, double mlon) {
@@ -113,8 +92,7 @@ double geographic_radius(double mrad, double mlat, double mlon) {
 }
 
 void create_grid() {
-    // Handed from the p axis to the q axis; global_mlat_max stays 0.0 without
-    // high-latitude lines.
+    // Handed from the p axis to the q axis; global_mlat_max 0.0: no high-latitude lines.
     double midlat_pmax = 0.0;
     double midlat_mlat_max = 0.0;
     double hlbdry_p = 0.0;
@@ -250,8 +228,9 @@ void add_high_latitude_lines(double mrad_4hlp, double midlat_pmax, double& hlbdr
     }
     if (!(hlbdry_p > midlat_pmax)) return;
 
-    const double mlat_hlbdry = p_r_intersect_point(mrad_4hlp, hlbdry_p).latitude;
-    const double mlat_midlat = p_r_intersect_point(mrad_4hlp, midlat_pmax).latitude;
+    // Where the boundary line and the outermost mid-latitude line cross that sphere.
+    const double mlat_hlbdry = p_r_intersect(mrad_4hlp, hlbdry_p).latitude;
+    const double mlat_midlat = p_r_intersect(mrad_4hlp, midlat_pmax).latitude;
     if (mlat_hlbdry > max_line_mlat) stop_latitude_too_high();
 
     std::int32_t global_np = g.gr_np;
@@ -275,6 +254,15 @@ void add_high_latitude_lines(double mrad_4hlp, double midlat_pmax, double& hlbdr
 }
 
 }  // namespace
+
+// The transition points are given spherically: no negative radius reaches the transforms.
+void check_high_boundary_radius() {
+    const CmnGrInput& in = cmn_gr_input;
+    if (any_nan(p_axis_items())) return;
+    if (in.GR_I_GALT_HIBDRY + re <= 0.0)
+        fatal_stop({{"Error in init_geometry: GR_I_GALT_HIBDRY lies at or below the Earth's centre"},
+                    {"GR_I_GALT_HIBDRY=", in.GR_I_GALT_HIBDRY}});
+}
 
 void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_p, double& global_mlat_max) {
     static Array1<double, max_grid_l, "GRAD"> grad;  // geographic radius of the equatorial probe at gr_l(i)
@@ -306,7 +294,7 @@ void create_grid_p(double& midlat_pmax, double& midlat_mlat_max, double& hlbdry_
     add_high_latitude_lines(mrad_4hlp, midlat_pmax, hlbdry_p, global_mlat_max);
 }
 
-LineCrossing p_r_intersect_point(double r, double p) {
+LineCrossing p_r_intersect(double r, double p) {
     const double x = std::sqrt(r / (p * re));
     if (x > 1.0) fatal_stop({{"p_r_intersect: Non intersection exists!"}});
     const double lat = std::acos(x) * rad_to_deg;
@@ -359,7 +347,7 @@ void create_grid_q(const double& midlat_pmax, const double& midlat_mlat_max, con
     // The top of the mid-latitude stretches: the foot of the last
     // mid-latitude line on the lower boundary.
     const double r_low = in.GR_I_GALT_LOWBDRY + re;
-    const double q_max = p_r_intersect_point(r_low, midlat_pmax).q;
+    const double q_max = p_r_intersect(r_low, midlat_pmax).q;
 
     const double dq_eq = (eq_ratio * eq_ratio) * std::sin(in.GR_I_DMLAT_EQALT300 * deg_to_rad);
     const double q_mid = std::sin(midlat_mlat_max * deg_to_rad) * (ref_ratio * ref_ratio);
@@ -395,6 +383,12 @@ void create_grid_q(const double& midlat_pmax, const double& midlat_mlat_max, con
 
     add_high_latitude_q(midlat_nq, q_max, r_low, global_mlat_max);
     mirror_q();
+}
+
+std::array<double, 6> p_axis_items() {
+    const CmnGrInput& in = cmn_gr_input;
+    return {in.GR_I_GALT_4HLP,    in.GR_I_GALT_LOWBDRY,   in.GR_I_GALT_HIBDRY,
+            in.GR_I_GLAT_MLTRANS, in.GR_I_DGALT_EQALT600, in.GR_I_MLAT_HLBDRY};
 }
 
 }  // namespace vorn

@@ -12,6 +12,7 @@
 // values it takes to raise_invalid_on_nan before their first use.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 namespace vorn {
@@ -31,6 +32,16 @@ void create_grid();
 // is the first one plus 360.
 void create_grid_l();
 
+// The items of NML_GR_INPUT that create_grid_p takes, in the order it raises
+// a NaN among them.
+std::array<double, 6> p_axis_items();
+
+// The first step of the p axis, before NML_GR_P_TRANS is read, so that a
+// fault of that group does not hide it: a GR_I_GALT_HIBDRY at or below the
+// Earth's centre ends the run.  While an item of the p axis is a NaN nothing
+// is checked, since create_grid_p raises that NaN once the group is read.
+void check_high_boundary_radius();
+
 // The p axis: mid-latitude lines evenly spaced in the stretched coordinate
 // from the lower boundary at the equator up to the outermost mid/high-latitude
 // transition point, then the optional high-latitude lines evenly spaced in
@@ -46,10 +57,10 @@ struct LineCrossing {
     double latitude, q;
 };
 
-// The crossing of field line p with the sphere of radius r (m).  A line whose
-// equatorial radius lies below r writes "p_r_intersect: Non intersection
+// The crossing of field line p with the sphere of radius r (m), one point at
+// a time as every caller needs it.  A line whose equatorial radius lies below r writes "p_r_intersect: Non intersection
 // exists!" and ends the run.
-LineCrossing p_r_intersect_point(double r, double p);
+LineCrossing p_r_intersect(double r, double p);
 
 // The q axis from the values create_grid_p handed over (hlbdry_p is not
 // read): a sinh-stretched stretch from the equator to the transition, equal

@@ -6,7 +6,7 @@
 #include "geometry/records.hpp"
 #include "geometry/voxels.hpp"
 #include "namelist/namelist.hpp"
-#include "units/units.hpp"
+#include "units/config_file.hpp"
 
 namespace vorn {
 

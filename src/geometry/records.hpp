@@ -14,8 +14,8 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "geometry/constants.hpp"
 #include "checked_array/checked_array.hpp"
+#include "geometry/constants.hpp"
 
 namespace vorn {
 

@@ -1,14 +1,13 @@
 #include "geometry/stretching.hpp"
 
 #include <cmath>
-#include <span>
 
-#include "geometry/records.hpp"
 #include "checked_array/checked_array.hpp"
 #include "format/messages.hpp"
+#include "geometry/records.hpp"
 #include "namelist/namelist.hpp"
 #include "run_end/nan_operands.hpp"
-#include "units/units.hpp"
+#include "units/config_file.hpp"
 
 namespace vorn {
 

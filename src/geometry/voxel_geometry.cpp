@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "format/messages.hpp"
 #include "geometry/dipole.hpp"
 #include "geometry/frame.hpp"
-#include "format/messages.hpp"
 #include "run_end/nan_operands.hpp"
 #include "workers/parallel.hpp"
 

@@ -6,8 +6,8 @@
 #include <iterator>
 #include <string_view>
 
-#include "file_output/byte_output.hpp"
 #include "checked_array/checked_array.hpp"
+#include "file_output/byte_output.hpp"
 #include "run_end/source_location.hpp"
 
 namespace vorn {

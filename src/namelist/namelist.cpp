@@ -6,7 +6,8 @@
 #include <string>
 
 #include "run_end/abnormal_end.hpp"
-#include "program_end/program_end.hpp"
+#include "run_end/floating_point.hpp"
+#include "units/config_file.hpp"
 #include "units/units.hpp"
 
 namespace vorn {

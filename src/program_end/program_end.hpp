@@ -1,43 +1,20 @@
-// Floating-point mode and the ends of the run.
-//
-// The run computes in IEEE double precision, rounding to nearest, with
-// division by zero, overflow and invalid operation trapping from the start of
-// the process; underflow and inexact do not trap.  A trapped exception ends the
-// run abnormally with a report that names it (no result is computed from the
-// infinity or NaN).
+// The orderly ends of the run: status 0, or 1 after a fatal stop.
 //
 // An orderly end flushes and closes the units, then writes the closing note on
 // standard error: the raised flags (only when underflow, division by zero,
 // overflow or invalid operation was raised), the enabled traps, and a line
-// pointing to the floating-point documentation.
+// pointing to the floating-point documentation (run_end/floating_point.hpp
+// for the mode).
 //
 // Either end reached in a worker thread is made by the calling thread, after
 // the chunks before (workers/parallel.hpp), with the same bytes and status.
 #pragma once
 
-#include <cfenv>
 #include <initializer_list>
 
 #include "format/messages.hpp"
 
 namespace vorn {
-
-// Sets the trapping mode and the report of a trapped exception.
-void start_floating_point_mode();
-
-// Holds the traps off for its lifetime and restores the exception flags and
-// traps afterwards, for work that may legitimately meet an infinity (reading
-// a literal).
-class QuietFloatingPoint {
-public:
-    QuietFloatingPoint();
-    ~QuietFloatingPoint();
-    QuietFloatingPoint(const QuietFloatingPoint&) = delete;
-    QuietFloatingPoint& operator=(const QuietFloatingPoint&) = delete;
-
-private:
-    std::fenv_t saved_;
-};
 
 // The normal end of the run: exit status 0.
 [[noreturn]] void orderly_end();

@@ -5,16 +5,16 @@
 #include <string>
 #include <string_view>
 
+#include "checked_array/checked_array.hpp"
+#include "format/fixed_format.hpp"
+#include "format/free_format.hpp"
 #include "geometry/dipole.hpp"
 #include "geometry/frame.hpp"
 #include "geometry/records.hpp"
 #include "geometry/voxel_geometry.hpp"
-#include "checked_array/checked_array.hpp"
-#include "format/fixed_format.hpp"
-#include "format/free_format.hpp"
-#include "workers/ordered_output.hpp"
 #include "run_end/source_location.hpp"
 #include "units/units.hpp"
+#include "workers/ordered_output.hpp"
 
 namespace vorn {
 

@@ -14,11 +14,7 @@
 #include <typeinfo>
 #include <unistd.h>
 
-#include "file_output/byte_output.hpp"
-#include "checked_array/checked_array.hpp"
-#include "workers/parallel.hpp"
-#include "file_output/staged_replacement.hpp"
-#include "units/units.hpp"
+#include "run_end/end_hooks.hpp"
 #include "run_end/write_all.hpp"
 
 namespace vorn {
@@ -88,7 +84,7 @@ void write_fixed_report(std::string_view line) {
 
 [[noreturn]] void end_abnormally(const std::string& report) {
     // A worker neither flushes nor ends: the thread that puts out its section does.
-    before_end_of_run([](const void* handed) { end_abnormally(*static_cast<const std::string*>(handed)); }, &report);
+    hand_over_end([](const void* handed) { end_abnormally(*static_cast<const std::string*>(handed)); }, &report);
     flush_all_units(true);
     if (report.empty()) {
         write_fixed_report(memory_exhausted);
@@ -97,7 +93,7 @@ void write_fixed_report(std::string_view line) {
         std::fflush(stderr);
     }
     if (abnormal_end_observer != nullptr) abnormal_end_observer();
-    abandon_byte_output();
+    abandon_unfinished_output();
     end_with_abort_status();
 }
 
@@ -225,11 +221,9 @@ void subscript_out_of_range(long subscript_number, long value, const char* array
 
 void abnormal_end_from_signal(std::string_view line) {
     write_fixed_report(line);
-    remove_staged_name_now();
+    abandon_unfinished_output_in_signal();
     end_with_abort_status();
 }
-
-void abnormal_end_report(const std::string& report) { end_abnormally(report); }
 
 void start_terminate_report() { std::set_terminate(end_at_terminate); }
 

@@ -72,9 +72,9 @@ struct IoStatement {
 // or handed over, so it is async-signal-safe.
 [[noreturn]] void abnormal_end_from_signal(std::string_view line);
 
-// Ends the run abnormally with a report already built, banner included: the
-// report of a worker thread, handed to the thread that puts out its section.
-[[noreturn]] void abnormal_end_report(const std::string& report);
+// The subscript report of a checked array (checked_array/checked_array.hpp).
+[[noreturn]] void subscript_out_of_range(long subscript_number, long value, const char* array_name,
+                                         const SourceLocation& where);
 
 // From now on every std::terminate, in any thread, ends the run abnormally with
 // the report that names its cause, in place of the C++ runtime's message.

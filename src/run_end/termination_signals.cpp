@@ -3,14 +3,14 @@
 #include <csignal>
 #include <unistd.h>
 
-#include "file_output/staged_replacement.hpp"
+#include "run_end/end_hooks.hpp"
 
 namespace vorn {
 
 namespace {
 
 extern "C" void end_on_termination_signal(int signal) {
-    remove_staged_name_now();
+    abandon_unfinished_output_in_signal();
     _exit(128 + signal);
 }
 

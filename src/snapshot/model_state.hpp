@@ -16,8 +16,8 @@
 
 #include <cstdint>
 
-#include "geometry/records.hpp"
 #include "checked_array/checked_array.hpp"
+#include "geometry/records.hpp"
 
 namespace vorn {
 

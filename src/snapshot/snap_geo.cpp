@@ -6,13 +6,13 @@
 #include <initializer_list>
 #include <span>
 
+#include "file_output/byte_output.hpp"
 #include "geometry/records.hpp"
 #include "geometry/voxel_geometry.hpp"
 #include "matfile/matfile.hpp"
-#include "file_output/byte_output.hpp"
-#include "workers/ordered_output.hpp"
-#include "units/units.hpp"
 #include "snapshot/mat_variables.hpp"
+#include "units/units.hpp"
+#include "workers/ordered_output.hpp"
 
 namespace vorn {
 

@@ -5,7 +5,11 @@
 
 namespace vorn {
 
-void snap_ph() {
+namespace {
+
+// The physics fields in their records' order, except "p_up" between
+// "p_vperpm_h" and "p_vparal".
+void write_physics_fields() {
     const std::int32_t nv = cmn_g_voxel.g_v_dimension;
     const std::int32_t nfp = cmn_g_face_p.dim;
     const std::int32_t nfq = cmn_g_face_q.dim;
@@ -13,13 +17,6 @@ void snap_ph() {
     const CmnPNeutrals& n = cmn_p_neutrals;
     const CmnPTemperature& t = cmn_p_temperature;
     const CmnIonVelocity& iv = cmn_ion_velocity;
-    const CmnDriftParam& d = cmn_drift_param;
-    const CmnWindParam& w = cmn_wind_param;
-    const CmnProdParam& pr = cmn_prod_param;
-
-    // The physics fields in their records' order, except "p_up" between
-    // "p_vperpm_h" and "p_vparal"; in each driver model the sparse table goes
-    // out as count, index, value.
     const MatVariable variables[] = {
         scalar("p_ut", cmn_p_ut.p_ut),
         scalar("p_t_index", cmn_p_ut.p_t_index),
@@ -51,7 +48,15 @@ void snap_ph() {
         matrix(iv.p_diffus_e, 2, nfq),
         row(cmn_p_gravity.p_g_surface, nfq),
         row(cmn_p_gravity.p_g_voxel, nv),
+    };
+    write_variables(variables);
+}
 
+// Each driver model with its sparse table as count, index, value.
+void write_drift_model() {
+    const std::int32_t nfp = cmn_g_face_p.dim;
+    const CmnDriftParam& d = cmn_drift_param;
+    const MatVariable variables[] = {
         scalar("drift_grid_size", d.drift_grid_size),
         scalar("drift_order", d.drift_order),
         scalar("drift_flag", d.drift_flag),
@@ -65,7 +70,14 @@ void snap_ph() {
         matrix(d.drift_partial_nz, nfp, 2),
         cube(d.drift_partial_index, nfp, drift_terms, 2),
         cube(d.drift_partial, nfp, drift_terms, 2),
+    };
+    write_variables(variables);
+}
 
+void write_wind_model() {
+    const std::int32_t nfq = cmn_g_face_q.dim;
+    const CmnWindParam& w = cmn_wind_param;
+    const MatVariable variables[] = {
         scalar("wind_flag", w.wind_flag),
         scalar("wind_id_flag", w.wind_id_flag),
         row(w.wind_parameter, wind_parameter_count(w)),
@@ -80,7 +92,14 @@ void snap_ph() {
         matrix(w.wind_partial_nz, nfq, 2),
         cube(w.wind_partial_index, nfq, wind_terms, 2),
         cube(w.wind_partial, nfq, wind_terms, 2),
+    };
+    write_variables(variables);
+}
 
+void write_prod_model() {
+    const std::int32_t nv = cmn_g_voxel.g_v_dimension;
+    const CmnProdParam& pr = cmn_prod_param;
+    const MatVariable variables[] = {
         scalar("prod_flag", pr.prod_flag),
         scalar("prod_id_flag", pr.prod_id_flag),
         row(pr.prod_parameter, prod_parameter_count(pr)),
@@ -96,6 +115,15 @@ void snap_ph() {
         cube(pr.prod_partial, nv, prod_terms, 2),
     };
     write_variables(variables);
+}
+
+}  // namespace
+
+void snap_ph() {
+    write_physics_fields();
+    write_drift_model();
+    write_wind_model();
+    write_prod_model();
 }
 
 }  // namespace vorn

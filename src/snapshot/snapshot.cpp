@@ -5,13 +5,13 @@
 #include "file_output/byte_output.hpp"
 #include "format/fixed_format.hpp"
 #include "format/free_format.hpp"
-#include "units/units.hpp"
 #include "snapshot/mat_variables.hpp"
 #include "snapshot/model_sections.hpp"
 #include "snapshot/model_state.hpp"
 #include "snapshot/snap_geo.hpp"
 #include "timeutil/julian.hpp"
 #include "timeutil/len1.hpp"
+#include "units/units.hpp"
 
 namespace vorn {
 

@@ -18,8 +18,8 @@
 #include <span>
 #include <string_view>
 
-#include "workers/parallel.hpp"
 #include "units/units.hpp"
+#include "workers/parallel.hpp"
 
 namespace vorn {
 

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "run_end/abnormal_end.hpp"
+#include "run_end/end_hooks.hpp"
 #include "workers/processors.hpp"
 
 namespace vorn {
@@ -249,6 +250,22 @@ void run_on_workers(Pool& p, int workers, std::int32_t count, ChunkStep work, co
     p.worker_done.wait(lock, [&] { return p.done == p.participants; });
 }
 
+// The workers' end hook, the first step of every end of the run.  In a
+// worker thread: hands end(context) to the calling thread, which calls it once
+// the chunks before this one are delivered, and waits for that end (the
+// worker's frames, and so `context`, stay as they are).  In the calling
+// thread: lets every worker leave its chunk and take no other, delivers what a
+// chunk that it works on itself did up to the end, as a run without chunks
+// would have, and returns, so that the caller ends the run.
+void hand_over_to_calling_thread(RunEnd end, const void* context) {
+    if (worker_thread) hand_over(*pool, end, context);
+    if (pool != nullptr) stop_workers(*pool);
+    const CallerChunk unfinished = caller_chunk;
+    // Once only, should the putting out itself end the run.
+    caller_chunk.deliver = nullptr;
+    if (unfinished.deliver != nullptr) unfinished.deliver(unfinished.deliver_context, unfinished.chunk, 0);
+}
+
 }  // namespace
 
 int worker_count() {
@@ -264,6 +281,7 @@ void run_chunks_in_order(std::int32_t count, ChunkStep work, const void* work_co
                          const void* deliver_context) {
     // The chunks of a section rely on records that nobody changes meanwhile,
     // and the chunk slots are the section's own.
+    add_end_hooks({.hand_over = hand_over_to_calling_thread});
     if (worker_thread || section_running)
         abnormal_end_message(
             " Nested section:  a section of chunks was started inside another one.\n"
@@ -284,13 +302,5 @@ void run_chunks_in_order(std::int32_t count, ChunkStep work, const void* work_co
 
 bool in_worker_thread() { return worker_thread; }
 
-void before_end_of_run(RunEnd end, const void* context) {
-    if (worker_thread) hand_over(*pool, end, context);
-    if (pool != nullptr) stop_workers(*pool);
-    const CallerChunk unfinished = caller_chunk;
-    // Once only, should the putting out itself end the run.
-    caller_chunk.deliver = nullptr;
-    if (unfinished.deliver != nullptr) unfinished.deliver(unfinished.deliver_context, unfinished.chunk, 0);
-}
 
 }  // namespace vorn

@@ -76,16 +76,4 @@ void parallel_for(std::int32_t count, const Body& body) {
 // True in a worker thread of a section.
 bool in_worker_thread();
 
-// An end of the run, called with its context: it does not return.
-using RunEnd = void (*)(const void* context);
-
-// The first step of every end of the run.  In a worker thread: hands
-// end(context) to the calling thread, which calls it once the chunks before
-// this one are delivered, and waits for that end (the worker's frames, and so
-// `context`, stay as they are).  In the calling thread: lets every worker
-// leave its chunk and take no other, delivers what a chunk that it works on
-// itself did up to the end, as a run without chunks would have, and returns,
-// so that the caller ends the run.
-void before_end_of_run(RunEnd end, const void* context);
-
 }  // namespace vorn

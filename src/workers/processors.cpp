@@ -12,6 +12,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "units/descriptors.hpp"
 #include "units/units.hpp"
 
 namespace vorn {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "checked_array/checked_array.hpp"
+#include "run_end/end_hooks.hpp"
 
 #include "support/snapshot_file_fixture.hpp"
 

@@ -14,10 +14,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "support/snapshot_file_fixture.hpp"
 #include "format/free_format.hpp"
+#include "run_end/end_hooks.hpp"
 #include "run_end/termination_signals.hpp"
+#include "support/snapshot_file_fixture.hpp"
 #include "support/system_call_faults.hpp"
+#include "units/config_file.hpp"
 
 namespace vorn::test {
 namespace {

@@ -16,8 +16,8 @@
 
 #include "format/fixed_format.hpp"
 #include "format/real_digits.hpp"
-#include "units/units.hpp"
 #include "support/captured_output.hpp"
+#include "units/units.hpp"
 
 namespace vorn {
 namespace {

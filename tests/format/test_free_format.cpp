@@ -12,8 +12,8 @@
 
 #include "format/free_format.hpp"
 #include "format/real_digits.hpp"
-#include "units/units.hpp"
 #include "support/captured_output.hpp"
+#include "units/units.hpp"
 
 namespace vorn {
 namespace {

@@ -16,12 +16,13 @@
 #include <cstring>
 #include <string>
 
+#include "../support/child_run.hpp"
 #include "geometry/init_geometry.hpp"
 #include "geometry/records.hpp"
 #include "geometry/stretching.hpp"
 #include "run_end/abnormal_end.hpp"
+#include "units/config_file.hpp"
 #include "units/units.hpp"
-#include "../support/child_run.hpp"
 
 namespace vorn::config_reads {
 

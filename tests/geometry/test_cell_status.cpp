@@ -16,8 +16,9 @@
 #include "geometry/frame.hpp"
 #include "geometry/grids.hpp"
 #include "geometry/records.hpp"
-#include "units/units.hpp"
+#include "run_end/end_hooks.hpp"
 #include "support/test_support.hpp"
+#include "units/units.hpp"
 
 namespace vorn {
 namespace {

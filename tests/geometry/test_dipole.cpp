@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include "checked_array/checked_array.hpp"
 #include "geometry/dipole.hpp"
 #include "geometry/frame.hpp"
 #include "geometry/records.hpp"
-#include "checked_array/checked_array.hpp"
 
 namespace vorn {
 namespace {

@@ -15,14 +15,16 @@
 
 #include <gtest/gtest.h>
 
+#include "checked_array/checked_array.hpp"
 #include "geometry/dipole.hpp"
 #include "geometry/frame.hpp"
 #include "geometry/grids.hpp"
 #include "geometry/records.hpp"
 #include "geometry/stretching.hpp"
-#include "checked_array/checked_array.hpp"
-#include "units/units.hpp"
+#include "run_end/end_hooks.hpp"
 #include "support/test_support.hpp"
+#include "units/config_file.hpp"
+#include "units/units.hpp"
 
 namespace vorn {
 namespace {
@@ -258,11 +260,11 @@ TEST(LongitudeAxisDeathTest, CountsOutsideTheAxisEndWithTheSubscriptReport) {
 
 TEST(FieldLineIntersection, MeetsTheSphereAtTheDipoleLatitude) {
     // cos^2 lat = 1.5 / 2 gives 30 degrees; q = sin 30 / 1.5^2.
-    const LineCrossing inside = p_r_intersect_point(1.5 * re, 2.0);
+    const LineCrossing inside = p_r_intersect(1.5 * re, 2.0);
     EXPECT_NEAR(inside.latitude, 30.0, 1.0e-12);
     EXPECT_NEAR(inside.q, 0.5 / 2.25, 1.0e-15);
     // At its equatorial radius the line meets the sphere on the equator.
-    const LineCrossing equator = p_r_intersect_point(2.0 * re, 2.0);
+    const LineCrossing equator = p_r_intersect(2.0 * re, 2.0);
     EXPECT_EQ(equator.latitude, 0.0);
     EXPECT_EQ(equator.q, 0.0);
 }
@@ -270,7 +272,7 @@ TEST(FieldLineIntersection, MeetsTheSphereAtTheDipoleLatitude) {
 TEST(FieldLineIntersectionDeathTest, SphereBeyondTheLineStopsTheRun) {
     ConfigFolder folder;
     const std::string out =
-        stdout_of_fatal_stop(folder.file("stdout"), [] { p_r_intersect_point(2.0 * re * (1.0 + 1.0e-12), 2.0); });
+        stdout_of_fatal_stop(folder.file("stdout"), [] { p_r_intersect(2.0 * re * (1.0 + 1.0e-12), 2.0); });
     EXPECT_EQ(out, " p_r_intersect: Non intersection exists!\n");
 }
 
@@ -522,7 +524,7 @@ std::string build_q(double midlat_pmax, double midlat_mlat_max, double global_ml
     return stdout_of([&] { create_grid_q(midlat_pmax, midlat_mlat_max, 0.0, global_mlat_max); });
 }
 
-double foot_q(double midlat_pmax) { return p_r_intersect_point(cmn_gr_input.GR_I_GALT_LOWBDRY + re, midlat_pmax).q; }
+double foot_q(double midlat_pmax) { return p_r_intersect(cmn_gr_input.GR_I_GALT_LOWBDRY + re, midlat_pmax).q; }
 
 // |dq/dr| at 1.1 Re on the equator times sin(lat) and the step.
 double q_step(double lat_deg, double dr) { return std::sin(lat_deg * pi / 180.0) * 2.0 * dr / (1.331 * re); }

@@ -14,11 +14,12 @@
 
 #include <gtest/gtest.h>
 
+#include "checked_array/checked_array.hpp"
 #include "geometry/records.hpp"
 #include "geometry/stretching.hpp"
-#include "checked_array/checked_array.hpp"
-#include "units/units.hpp"
 #include "support/test_support.hpp"
+#include "units/config_file.hpp"
+#include "units/units.hpp"
 
 namespace vorn {
 namespace {

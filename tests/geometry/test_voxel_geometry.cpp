@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "checked_array/checked_array.hpp"
 #include "geometry/dipole.hpp"
 #include "geometry/frame.hpp"
 #include "geometry/records.hpp"
 #include "geometry/voxel_geometry.hpp"
 #include "geometry/voxels.hpp"
-#include "checked_array/checked_array.hpp"
-#include "units/units.hpp"
 #include "support/geometry_setup.hpp"
+#include "units/units.hpp"
 
 namespace vorn {
 namespace {

@@ -12,13 +12,14 @@
 #include <string>
 #include <unistd.h>
 
-#include "run_end/abnormal_end.hpp"
 #include "checked_array/checked_array.hpp"
 #include "namelist/namelist.hpp"
-#include "program_end/program_end.hpp"
-#include "units/units.hpp"
+#include "run_end/abnormal_end.hpp"
+#include "run_end/floating_point.hpp"
 #include "support/child_run.hpp"
 #include "support/test_support.hpp"
+#include "units/config_file.hpp"
+#include "units/units.hpp"
 
 namespace {
 

@@ -23,9 +23,9 @@
 #include "geometry/frame.hpp"
 #include "geometry/records.hpp"
 #include "report/report.hpp"
-#include "units/units.hpp"
 #include "support/geometry_setup.hpp"
 #include "support/test_support.hpp"
+#include "units/units.hpp"
 
 namespace vorn {
 namespace {

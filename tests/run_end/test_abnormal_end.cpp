@@ -17,11 +17,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "run_end/abnormal_end.hpp"
 #include "checked_array/checked_array.hpp"
-#include "workers/ordered_output.hpp"
-#include "program_end/program_end.hpp"
+#include "run_end/abnormal_end.hpp"
+#include "run_end/floating_point.hpp"
 #include "support/child_run.hpp"
+#include "workers/ordered_output.hpp"
 
 // The allocations of C++ objects of this test program, with a switch that
 // refuses them all as an exhausted memory would.  Only the scalar forms are

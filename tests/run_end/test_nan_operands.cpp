@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "run_end/floating_point.hpp"
 #include "run_end/nan_operands.hpp"
-#include "program_end/program_end.hpp"
 
 namespace {
 

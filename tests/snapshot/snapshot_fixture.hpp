@@ -8,13 +8,14 @@
 #include <string>
 #include <string_view>
 
-#include "support/snapshot_file_fixture.hpp"
-#include "units/units.hpp"
+#include "run_end/end_hooks.hpp"
 #include "snapshot/mat_file_walk.hpp"
 #include "snapshot/model_state.hpp"
 #include "snapshot/snapshot.hpp"
 #include "support/geometry_setup.hpp"
+#include "support/snapshot_file_fixture.hpp"
 #include "support/test_support.hpp"
+#include "units/units.hpp"
 
 namespace vorn::test {
 

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "run_end/abnormal_end.hpp"
+#include "run_end/end_hooks.hpp"
 #include "units/units.hpp"
 
 namespace vorn::test {

@@ -10,8 +10,9 @@
 #include "geometry/init_geometry.hpp"
 #include "geometry/records.hpp"
 #include "geometry/voxels.hpp"
-#include "units/units.hpp"
 #include "support/test_support.hpp"
+#include "units/config_file.hpp"
+#include "units/units.hpp"
 
 namespace vorn::test {
 

@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "matfile/matfile.hpp"
 #include "file_output/byte_output.hpp"
-#include "units/units.hpp"
+#include "matfile/matfile.hpp"
 #include "support/child_run.hpp"
 #include "support/test_support.hpp"
+#include "units/units.hpp"
 
 namespace vorn::test {
 

@@ -10,9 +10,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "units/units.hpp"
 #include "support/child_run.hpp"
 #include "support/test_support.hpp"
+#include "units/config_file.hpp"
+#include "units/units.hpp"
 
 namespace vorn::test {
 namespace {

@@ -22,9 +22,10 @@
 #include <unistd.h>
 #include <vector>
 
-#include "workers/ordered_output.hpp"
 #include "program_end/program_end.hpp"
+#include "run_end/floating_point.hpp"
 #include "support/child_run.hpp"
+#include "workers/ordered_output.hpp"
 
 namespace vorn::test {
 namespace {

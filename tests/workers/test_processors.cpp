@@ -10,8 +10,8 @@
 #include <string>
 #include <sys/stat.h>
 
-#include "workers/processors.hpp"
 #include "support/test_support.hpp"
+#include "workers/processors.hpp"
 
 namespace vorn::test {
 namespace {
