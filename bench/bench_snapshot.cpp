@@ -14,6 +14,7 @@
 #include "file_output/byte_output.hpp"
 #include "geometry/records.hpp"
 #include "snapshot/snap_geo.hpp"
+#include "units/units.hpp"
 #include "workers/parallel.hpp"
 
 namespace {
