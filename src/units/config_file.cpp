@@ -8,7 +8,6 @@
 
 #include "run_end/abnormal_end.hpp"
 #include "units/descriptors.hpp"
-#include "units/units.hpp"
 
 namespace vorn {
 

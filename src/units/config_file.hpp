@@ -6,10 +6,14 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "run_end/source_location.hpp"
 
 namespace vorn {
+
+inline constexpr int config_unit = 1;
+inline constexpr std::string_view config_file_name = "master_nml";
 
 // Opens unit 1 on "master_nml" with status old: error 1018 when the name does
 // not exist, 1148 for a directory, 1149 for a dangling link; any other refusal

@@ -17,16 +17,15 @@
 #include <sys/types.h>
 
 #include "run_end/source_location.hpp"
+#include "units/config_file.hpp"
 #include "units/text_unit.hpp"
 
 namespace vorn {
 
-inline constexpr int config_unit = 1;
 inline constexpr int output_unit = 6;
 inline constexpr int error_unit = 7;
 inline constexpr int snapshot_unit = 10;
 
-inline constexpr std::string_view config_file_name = "master_nml";
 inline constexpr std::string_view error_file_name = "master_error";
 
 // The text output unit of that number (6 or 7).  Any other number, or unit 7
