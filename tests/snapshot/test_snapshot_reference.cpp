@@ -313,7 +313,7 @@ TEST_F(SnapshotReferenceOfExample, PythonExampleRunsAsWrittenAndPrintsTheFileVal
     const std::string example = fenced_block(reference_, "python");
     ASSERT_FALSE(example.empty()) << "the reference holds no single python block";
     write_file(dir_ / "example.py", example);
-    const RunResult python = run_command(dir_, "/usr/bin/python3 example.py");
+    const RunResult python = run_command(dir_, {"/usr/bin/python3", "example.py"});
     ASSERT_EQ(python.exit_status, 0) << python.err;
     EXPECT_EQ(python.err, "");
 

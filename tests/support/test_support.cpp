@@ -1,18 +1,65 @@
 #include "support/test_support.hpp"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <sys/mman.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace vorn::test {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The scratch folders of the running test, removed when it ends without a
+// failure; a failed test's stay there for a look.
+class ScratchCleaner : public ::testing::EmptyTestEventListener {
+public:
+    void OnTestEnd(const ::testing::TestInfo& test) override {
+        std::error_code ignored;
+        if (!test.result()->Failed())
+            for (const fs::path& dir : made) fs::remove_all(dir, ignored);
+        made.clear();
+    }
+    std::vector<fs::path> made;
+};
+
+ScratchCleaner& scratch_cleaner() {
+    static ScratchCleaner* cleaner = [] {
+        auto* added = new ScratchCleaner;
+        ::testing::UnitTest::GetInstance()->listeners().Append(added);
+        return added;
+    }();
+    return *cleaner;
+}
+
+// What a child wrote to `fd`, which is then closed.
+std::string written_to(int fd) {
+    std::string text;
+    char block[65536];
+    lseek(fd, 0, SEEK_SET);
+    for (ssize_t n; (n = read(fd, block, sizeof block)) > 0;) text.append(block, static_cast<std::size_t>(n));
+    close(fd);
+    return text;
+}
+
+}  // namespace
+
 fs::path scratch_dir(std::string_view name) {
-    fs::path dir = fs::current_path() / "scratch" / std::string(name);
+    // One level: the '/' of a parameterized test's name becomes '.'.
+    std::string folder(name);
+    std::replace(folder.begin(), folder.end(), '/', '.');
+    fs::path dir = fs::path(VORN_BINARY_DIR) / "tests" / "scratch" / folder;
     fs::remove_all(dir);
     fs::create_directories(dir);
+    scratch_cleaner().made.push_back(dir);
     return dir;
 }
 
@@ -48,25 +95,33 @@ std::string report_tag(int section) {
     return "FD" + std::string(digits.size() < 5 ? 5 - digits.size() : 0, '0') + digits + "%  ";
 }
 
-RunResult run_command(const fs::path& dir, const std::string& command) {
-    fs::path out = dir / ".stdout";
-    fs::path err = dir / ".stderr";
-    std::string line = "cd '" + dir.string() + "' && { " + command + " ; } < /dev/null > '" + out.string() +
-                       "' 2> '" + err.string() + "'";
-    int status = std::system(line.c_str());
-    RunResult result;
-    // The shell reports a child killed by a signal as exit status 128 + signal.
-    if (WIFEXITED(status)) {
-        int code = WEXITSTATUS(status);
-        if (code > 128 && code < 128 + 65) result.signal = code - 128;
-        else result.exit_status = code;
-    } else if (WIFSIGNALED(status)) {
-        result.signal = WTERMSIG(status);
+RunResult run_command(const fs::path& dir, const std::vector<std::string>& argv,
+                      const std::function<void()>& prepare) {
+    std::vector<char*> arguments;
+    for (const std::string& argument : argv) arguments.push_back(const_cast<char*>(argument.c_str()));
+    arguments.push_back(nullptr);
+    const int out = memfd_create("stdout", MFD_CLOEXEC);
+    const int err = memfd_create("stderr", MFD_CLOEXEC);
+    if (out < 0 || err < 0) throw std::runtime_error("no memory file for the output of " + argv.at(0));
+    const pid_t child = fork();
+    if (child == 0) {
+        const int none = open("/dev/null", O_RDONLY);
+        if (chdir(dir.c_str()) != 0 || dup2(none, STDIN_FILENO) < 0 || dup2(out, STDOUT_FILENO) < 0 ||
+            dup2(err, STDERR_FILENO) < 0)
+            _exit(126);
+        if (none > STDERR_FILENO) close(none);
+        if (prepare) prepare();
+        execv(arguments[0], arguments.data());
+        _exit(127);
     }
-    result.out = read_file(out);
-    result.err = read_file(err);
-    fs::remove(out);
-    fs::remove(err);
+    int status = 0;
+    while (child > 0 && waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    RunResult result;
+    if (child > 0 && WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
+    if (child > 0 && WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+    result.out = written_to(out);
+    result.err = written_to(err);
     return result;
 }
 
@@ -84,6 +139,6 @@ long long staged_file_size(pid_t pid, const fs::path& dir) {
     return -1;
 }
 
-RunResult run_program(const fs::path& dir) { return run_command(dir, std::string("'") + VORN_PROGRAM + "'"); }
+RunResult run_program(const fs::path& dir) { return run_command(dir, {VORN_PROGRAM}); }
 
 }  // namespace vorn::test
