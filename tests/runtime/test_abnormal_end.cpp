@@ -12,7 +12,6 @@
 #include <exception>
 #include <new>
 #include <stdexcept>
-#include <sched.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,6 +21,7 @@
 #include "runtime/ordered_output.hpp"
 #include "runtime/program_end.hpp"
 #include "support/child_run.hpp"
+#include "support/privileges.hpp"
 
 // The allocations of C++ objects of this test program, with a switch that
 // refuses them all as an exhausted memory would.  Only the scalar forms are
@@ -135,8 +135,9 @@ TEST(AbnormalEnd, WithoutAnObserverTheRunAborts) {
 // Process 1 of a container takes no default action of the abort signal: the
 // run still ends, with the status the signal would have given.
 TEST(AbnormalEnd, AsProcessOneOfAContainerTheRunEndsWithTheAbortStatus) {
+    VORN_SKIP_UNLESS(needs_namespaces());
     const ChildRun run = run_in_child([] {
-        if (unshare(CLONE_NEWPID) != 0) _exit(92);
+        if (!enter_namespaces()) _exit(92);
         const pid_t first = fork();
         if (first == 0) {
             set_abnormal_end_observer(nullptr);

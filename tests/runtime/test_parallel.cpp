@@ -25,6 +25,7 @@
 #include "runtime/ordered_output.hpp"
 #include "runtime/program_end.hpp"
 #include "support/child_run.hpp"
+#include "support/privileges.hpp"
 
 namespace vorn::test {
 namespace {
@@ -330,12 +331,18 @@ std::string two_sections(const std::function<void()>& limit, const std::function
 class ProcessLimit : public ::testing::TestWithParam<rlim_t> {};
 
 TEST_P(ProcessLimit, ThreadsThatCannotStartLeaveTheSectionToThoseThatDidAndAreNotTriedAgain) {
+    // The processes and threads of the child's user, limited in the child,
+    // which leaves root, whom the limit does not hold; the hard limit stays,
+    // so that the limit may be raised again.
     const rlim_t limit = GetParam();
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_NPROC, &before), 0);
     const auto hold = [&] {
-        if (!hold_to_process_limit(limit)) _exit(3);
+        const rlimit held{limit, before.rlim_max};
+        if (!leave_root() || setrlimit(RLIMIT_NPROC, &held) != 0) _exit(3);
     };
     const auto raise_the_limit = [&] {
-        const rlimit more{limit + 64, limit + 64};
+        const rlimit more{before.rlim_max, before.rlim_max};
         setrlimit(RLIMIT_NPROC, &more);
     };
     std::string sections;

@@ -61,6 +61,8 @@ bool enter_namespaces() {
 
 bool become_user(uid_t user) { return setgroups(0, nullptr) == 0 && setgid(user) == 0 && setuid(user) == 0; }
 
+bool leave_root() { return geteuid() != 0 || become_user(other_user); }
+
 bool privileges_required() { return std::getenv("VORN_TESTS_REQUIRE_PRIVILEGES") != nullptr; }
 
 SharedScratch::SharedScratch(bool sticky) {

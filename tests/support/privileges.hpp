@@ -9,6 +9,8 @@
 //   sticky folder): only root has one.  Whatever that user runs or writes
 //   lies in a SharedScratch folder under the system's temporary folder, which
 //   every user may enter, whatever the path of the checkout.
+// - A process that file modes and process limits hold: root leaves root for
+//   other_user; any other user is one already.
 //
 // A test without what it needs is skipped with a line that names it, unless
 // VORN_TESTS_REQUIRE_PRIVILEGES is set in the environment (as CI sets it,
@@ -24,8 +26,9 @@
 
 namespace vorn::test {
 
-// The second user of the tests that run as root.
+// The second and third users of the tests that run as root.
 inline constexpr uid_t other_user = 65534;
+inline constexpr uid_t third_user = 65533;
 
 // "" when the process is root, else "needs root: <what>".
 std::string needs_root(std::string_view what);
@@ -43,6 +46,11 @@ bool enter_namespaces();
 // In a forked child: becomes `user` (group `user` too, no other groups).
 // False when the system refuses.
 bool become_user(uid_t user);
+
+// In a forked child: becomes other_user when the process is root, whom no
+// file mode or process limit holds; any other process stays as it is.  False
+// when the system refuses.
+bool leave_root();
 
 // Whether a test may skip for want of a privilege.
 bool privileges_required();

@@ -74,6 +74,8 @@ protected:
         home_ = home;
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir_ = scratch_dir(std::string(info->test_suite_name()) + "." + info->name());
+        // Searchable by a child that leaves root (support/privileges), whatever the umask.
+        std::filesystem::permissions(dir_, std::filesystem::perms(0755));
         std::filesystem::current_path(dir_);
         open_error_file();
     }
