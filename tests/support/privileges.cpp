@@ -1,10 +1,13 @@
 #include "support/privileges.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fcntl.h>
 #include <grp.h>
 #include <sched.h>
+#include <fstream>
 #include <stdexcept>
+#include <utility>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -35,6 +38,23 @@ bool enter_user_namespace() {
            write_setting("/proc/self/gid_map", "0 " + std::to_string(group) + " 1");
 }
 
+// The setting that switches user namespaces off for users who are not root,
+// with its value; all that may do so where none of them does.
+std::string refusing_setting() {
+    const std::pair<std::string, std::string> settings[] = {{"user.max_user_namespaces", "0"},
+                                                            {"kernel.unprivileged_userns_clone", "0"},
+                                                            {"kernel.apparmor_restrict_unprivileged_userns", "1"}};
+    std::string all;
+    for (const auto& [name, refusing] : settings) {
+        std::string file = "/proc/sys/" + name;
+        std::replace(file.begin(), file.end(), '.', '/');
+        std::string value;
+        if (std::ifstream(file) >> value && value == refusing) return name + " = " + value;
+        all += (all.empty() ? "" : ", ") + name;
+    }
+    return all;
+}
+
 }  // namespace
 
 std::string needs_root(std::string_view what) {
@@ -48,8 +68,8 @@ std::string needs_namespaces() {
         int status = 0;
         waitpid(child, &status, 0);
         if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return std::string();
-        return std::string("needs user namespaces: the system refuses them "
-                           "(user.max_user_namespaces, kernel.apparmor_restrict_unprivileged_userns)");
+        if (geteuid() == 0) return std::string("needs mount and PID namespaces: the system refuses them to root");
+        return "needs user namespaces: the system refuses them (" + refusing_setting() + ")";
     }();
     return missing;
 }
