@@ -7,7 +7,6 @@
 // "master_error".
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
@@ -31,14 +30,6 @@ namespace fs = std::filesystem;
 
 const std::string write_error_line = " Error in writing the output file.";
 
-// The names in a folder, sorted.
-std::vector<std::string> names_in(const fs::path& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 const std::vector<std::string> run_files = {"master_error", "master_nml", "vorn_geometry.mat"};
 
 // The snapshot that `config` gives, from a run of its own.
@@ -54,21 +45,16 @@ std::string snapshot_of(const std::string& config, const std::string& name) {
 // set up the child's limits, privileges or mounts.
 pid_t start_program(const fs::path& dir, const fs::path& out_dir, const std::function<void()>& prepare = {},
                     const fs::path& program = VORN_PROGRAM) {
-    const std::string out = (out_dir / "run.out").string();
-    const std::string err = (out_dir / "run.err").string();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(dir.c_str()) != 0) _exit(126);
-        dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
-        dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
-        dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
+    const int out = open((out_dir / "run.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int err = open((out_dir / "run.err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const pid_t pid = start_in(dir, out, err, [&] {
         if (prepare) prepare();
         execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    });
+    close(out);
+    close(err);
     return pid;
 }
-
 
 // Waits until the run `pid` has a staged file with bytes in `dir`; false
 // when it ended first.
@@ -158,22 +144,12 @@ TEST(SnapshotReplace, ANameThatLinksToADeviceIsWrittenDirectly) {
     EXPECT_EQ(read_file(dir / "master_error"), "");
 }
 
-// An older snapshot that this process may not write: a read-only file, or for
-// the root user, who may write any such file, a file of the kernel that
-// refuses every writer.
-fs::path unwritable_snapshot(const fs::path& dir) {
-    if (geteuid() == 0) {
-        fs::create_symlink("/sys/kernel/notes", dir / "vorn_geometry.mat");
-        return "/sys/kernel/notes";
-    }
-    write_file(dir / "vorn_geometry.mat", "an older snapshot");
-    fs::permissions(dir / "vorn_geometry.mat", fs::perms::owner_read | fs::perms::group_read);
-    return dir / "vorn_geometry.mat";
-}
-
+// An older snapshot that no run may write, root's neither: a file of the
+// kernel that refuses every writer.
 TEST(SnapshotReplace, AnOlderSnapshotThatMayNotBeWrittenIsAFailureWithAFewErrorLines) {
     const fs::path dir = scratch_dir("snapshot_replace_read_only");
-    const fs::path older = unwritable_snapshot(dir);
+    const fs::path older = "/sys/kernel/notes";
+    fs::create_symlink(older, dir / "vorn_geometry.mat");
     const std::string older_bytes = read_file(older);
     write_file(dir / "master_nml", example_config());
 
@@ -216,11 +192,9 @@ TEST(SnapshotReplace, ASignalWhileTheSnapshotIsWrittenLeavesNothingBehind) {
     EXPECT_TRUE(paused) << "the run always ended before it could be paused";
 }
 
-// A file mounted on the name (rename: EBUSY), in mount namespaces of the
-// run's own; or the older snapshot of another user in a sticky folder
-// (rename: EPERM), run by a third one, which needs root.  Root's runs take
-// another user's older snapshot and run as a third one in both, from a copy
-// of the program in a folder that every user may reach.
+// A file mounted on the name (rename: EBUSY), or one in a sticky folder
+// (rename: EPERM).  Root's runs are a third user's on another user's file,
+// from a copy of the program that every user may reach.
 struct UnreplaceableName {
     std::string name;
     fs::perms folder;
@@ -243,6 +217,7 @@ TEST_P(SnapshotInPlace, ANameThatMayBeWrittenButNotReplacedIsWrittenInPlace) {
     const SharedScratch shared;
     const fs::path program = shared.path() / "vorn_create_geo";
     fs::copy_file(VORN_PROGRAM, program);
+    fs::permissions(program, fs::perms(0755));
     const fs::path work = shared.path() / "work";
     fs::create_directory(work);
     fs::permissions(work, name.folder);

@@ -13,7 +13,6 @@
 #include <new>
 #include <stdexcept>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "runtime/abnormal_end.hpp"
@@ -137,15 +136,10 @@ TEST(AbnormalEnd, WithoutAnObserverTheRunAborts) {
 TEST(AbnormalEnd, AsProcessOneOfAContainerTheRunEndsWithTheAbortStatus) {
     VORN_SKIP_UNLESS(needs_namespaces());
     const ChildRun run = run_in_child([] {
-        if (!enter_namespaces()) _exit(92);
-        const pid_t first = fork();
-        if (first == 0) {
+        exit_as_process_one([] {
             set_abnormal_end_observer(nullptr);
             abnormal_end_message(" a message");
-        }
-        int status = 0;
-        waitpid(first, &status, 0);
-        _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 93);
+        });
     });
     EXPECT_EQ(run.exit_status, 128 + SIGABRT) << "killed by " << run.signal;
     EXPECT_TRUE(run.report.ends_with(" ******\n a message\n")) << run.report;

@@ -134,18 +134,12 @@ TEST_F(ByteOutputInterrupted, ASignalEndsProcessOneOfAContainerToo) {
     write_file(dir_ / "out.mat", older);
     // Process 1 of a new process namespace takes no signal's default action.
     const ChildRun run = run_in_child([] {
-        if (!enter_namespaces()) _exit(92);
-        const pid_t first = fork();
-        if (first == 0) {
+        exit_as_process_one([] {
             stage(Staging::hidden);
             handle_termination_signals();
             write_a_block_and_a_half();
             raise(SIGTERM);
-            _exit(0);
-        }
-        int status = 0;
-        waitpid(first, &status, 0);
-        _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 93);
+        });
     });
     EXPECT_EQ(run.exit_status, 128 + SIGTERM);
     EXPECT_EQ(read_file(dir_ / "out.mat"), older);

@@ -331,9 +331,7 @@ std::string two_sections(const std::function<void()>& limit, const std::function
 class ProcessLimit : public ::testing::TestWithParam<rlim_t> {};
 
 TEST_P(ProcessLimit, ThreadsThatCannotStartLeaveTheSectionToThoseThatDidAndAreNotTriedAgain) {
-    // The processes and threads of the child's user, limited in the child,
-    // which leaves root, whom the limit does not hold; the hard limit stays,
-    // so that the limit may be raised again.
+    // The child leaves root, whom the limit does not hold; the hard limit stays.
     const rlim_t limit = GetParam();
     rlimit before{};
     ASSERT_EQ(getrlimit(RLIMIT_NPROC, &before), 0);

@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
 #include <grp.h>
 #include <sched.h>
-#include <fstream>
 #include <stdexcept>
-#include <utility>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -38,21 +37,16 @@ bool enter_user_namespace() {
            write_setting("/proc/self/gid_map", "0 " + std::to_string(group) + " 1");
 }
 
-// The setting that switches user namespaces off for users who are not root,
-// with its value; all that may do so where none of them does.
+// The setting that switches user namespaces off for users who are not root
+// where one does, else all that may.
 std::string refusing_setting() {
-    const std::pair<std::string, std::string> settings[] = {{"user.max_user_namespaces", "0"},
-                                                            {"kernel.unprivileged_userns_clone", "0"},
-                                                            {"kernel.apparmor_restrict_unprivileged_userns", "1"}};
-    std::string all;
-    for (const auto& [name, refusing] : settings) {
-        std::string file = "/proc/sys/" + name;
+    for (const std::string setting : {"user.max_user_namespaces=0", "kernel.unprivileged_userns_clone=0",
+                                      "kernel.apparmor_restrict_unprivileged_userns=1"}) {
+        std::string file = "/proc/sys/" + setting.substr(0, setting.find('=')), value;
         std::replace(file.begin(), file.end(), '.', '/');
-        std::string value;
-        if (std::ifstream(file) >> value && value == refusing) return name + " = " + value;
-        all += (all.empty() ? "" : ", ") + name;
+        if (std::ifstream(file) >> value && setting.ends_with("=" + value)) return setting;
     }
-    return all;
+    return "user.max_user_namespaces, kernel.unprivileged_userns_clone, kernel.apparmor_restrict_unprivileged_userns";
 }
 
 }  // namespace
@@ -77,6 +71,18 @@ std::string needs_namespaces() {
 bool enter_namespaces() {
     if (geteuid() != 0 && !enter_user_namespace()) return false;
     return unshare(CLONE_NEWNS | CLONE_NEWPID) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+}
+
+void exit_as_process_one(const std::function<void()>& work) {
+    if (!enter_namespaces()) _exit(92);
+    const pid_t first = fork();
+    if (first == 0) {
+        work();
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(first, &status, 0);
+    _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 93);
 }
 
 bool become_user(uid_t user) { return setgroups(0, nullptr) == 0 && setgid(user) == 0 && setuid(user) == 0; }

@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -43,13 +44,17 @@ std::string needs_namespaces();
 // False when the system refuses.
 bool enter_namespaces();
 
+// In a forked child: runs `work` as process 1 of new namespaces (in a child
+// of its own) and exits with its exit status; 92 where the system refuses
+// the namespaces, 93 where a signal ended process 1.
+[[noreturn]] void exit_as_process_one(const std::function<void()>& work);
+
 // In a forked child: becomes `user` (group `user` too, no other groups).
 // False when the system refuses.
 bool become_user(uid_t user);
 
-// In a forked child: becomes other_user when the process is root, whom no
-// file mode or process limit holds; any other process stays as it is.  False
-// when the system refuses.
+// In a forked child: root becomes other_user, whom file modes and process
+// limits hold; any other user stays.  False when the system refuses.
 bool leave_root();
 
 // Whether a test may skip for want of a privilege.

@@ -105,13 +105,7 @@ protected:
     }
 
     // The names in the test's folder, sorted.
-    std::vector<std::string> names_in_folder() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(dir_))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> names_in_folder() const { return names_in(dir_); }
 
     std::filesystem::path dir_;
 

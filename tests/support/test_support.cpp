@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,34 +20,22 @@ namespace {
 
 // The scratch folders of the running test, removed when it ends without a
 // failure; a failed test's stay there for a look.
-class ScratchCleaner : public ::testing::EmptyTestEventListener {
-public:
-    void OnTestEnd(const ::testing::TestInfo& test) override {
-        std::error_code ignored;
-        if (!test.result()->Failed())
-            for (const fs::path& dir : made) fs::remove_all(dir, ignored);
-        made.clear();
-    }
-    std::vector<fs::path> made;
-};
-
-ScratchCleaner& scratch_cleaner() {
-    static ScratchCleaner* cleaner = [] {
-        auto* added = new ScratchCleaner;
+std::vector<fs::path>& scratch_of_this_test() {
+    struct Cleaner : ::testing::EmptyTestEventListener {
+        std::vector<fs::path> made;
+        void OnTestEnd(const ::testing::TestInfo& test) override {
+            std::error_code ignored;
+            for (const fs::path& dir : made)
+                if (!test.result()->Failed()) fs::remove_all(dir, ignored);
+            made.clear();
+        }
+    };
+    static Cleaner* const cleaner = [] {
+        auto* added = new Cleaner;
         ::testing::UnitTest::GetInstance()->listeners().Append(added);
         return added;
     }();
-    return *cleaner;
-}
-
-// What a child wrote to `fd`, which is then closed.
-std::string written_to(int fd) {
-    std::string text;
-    char block[65536];
-    lseek(fd, 0, SEEK_SET);
-    for (ssize_t n; (n = read(fd, block, sizeof block)) > 0;) text.append(block, static_cast<std::size_t>(n));
-    close(fd);
-    return text;
+    return cleaner->made;
 }
 
 }  // namespace
@@ -59,7 +47,7 @@ fs::path scratch_dir(std::string_view name) {
     fs::path dir = fs::path(VORN_BINARY_DIR) / "tests" / "scratch" / folder;
     fs::remove_all(dir);
     fs::create_directories(dir);
-    scratch_cleaner().made.push_back(dir);
+    scratch_of_this_test().push_back(dir);
     return dir;
 }
 
@@ -67,6 +55,13 @@ void write_file(const fs::path& path, std::string_view text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
     if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::vector<std::string> names_in(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string read_file(const fs::path& path) {
@@ -95,34 +90,47 @@ std::string report_tag(int section) {
     return "FD" + std::string(digits.size() < 5 ? 5 - digits.size() : 0, '0') + digits + "%  ";
 }
 
+pid_t start_in(const fs::path& dir, int out, int err, const std::function<void()>& work) {
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        const rlimit no_core{0, 0};
+        const int none = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (chdir(dir.c_str()) != 0 || setrlimit(RLIMIT_CORE, &no_core) != 0 || dup2(none, STDIN_FILENO) < 0 ||
+            dup2(out, STDOUT_FILENO) < 0 || dup2(err, STDERR_FILENO) < 0)
+            _exit(126);
+        work();
+        _exit(127);
+    }
+    return child;
+}
+
+RunResult run_in(const fs::path& dir, const std::function<void()>& work) {
+    const int out = memfd_create("stdout", MFD_CLOEXEC);
+    const int err = memfd_create("stderr", MFD_CLOEXEC);
+    if (out < 0 || err < 0) throw std::runtime_error("no memory file for a child's output");
+    const pid_t child = start_in(dir, out, err, work);
+    int status = 0;
+    if (child > 0) waitpid(child, &status, 0);
+    RunResult result;
+    if (child > 0 && WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
+    if (child > 0 && WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+    result.out = read_file("/proc/self/fd/" + std::to_string(out));
+    result.err = read_file("/proc/self/fd/" + std::to_string(err));
+    close(out);
+    close(err);
+    return result;
+}
+
 RunResult run_command(const fs::path& dir, const std::vector<std::string>& argv,
                       const std::function<void()>& prepare) {
     std::vector<char*> arguments;
     for (const std::string& argument : argv) arguments.push_back(const_cast<char*>(argument.c_str()));
     arguments.push_back(nullptr);
-    const int out = memfd_create("stdout", MFD_CLOEXEC);
-    const int err = memfd_create("stderr", MFD_CLOEXEC);
-    if (out < 0 || err < 0) throw std::runtime_error("no memory file for the output of " + argv.at(0));
-    const pid_t child = fork();
-    if (child == 0) {
-        const int none = open("/dev/null", O_RDONLY);
-        if (chdir(dir.c_str()) != 0 || dup2(none, STDIN_FILENO) < 0 || dup2(out, STDOUT_FILENO) < 0 ||
-            dup2(err, STDERR_FILENO) < 0)
-            _exit(126);
-        if (none > STDERR_FILENO) close(none);
+    return run_in(dir, [&] {
         if (prepare) prepare();
         execv(arguments[0], arguments.data());
-        _exit(127);
-    }
-    int status = 0;
-    while (child > 0 && waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    RunResult result;
-    if (child > 0 && WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
-    if (child > 0 && WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-    result.out = written_to(out);
-    result.err = written_to(err);
-    return result;
+    });
 }
 
 long long staged_file_size(pid_t pid, const fs::path& dir) {

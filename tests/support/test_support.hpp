@@ -22,6 +22,8 @@ struct RunResult {
 std::filesystem::path scratch_dir(std::string_view name);
 
 void write_file(const std::filesystem::path& path, std::string_view text);
+// The names in a folder, sorted.
+std::vector<std::string> names_in(const std::filesystem::path& dir);
 std::string read_file(const std::filesystem::path& path);
 
 // The shipped example configuration.
@@ -40,9 +42,16 @@ std::string report_tag(int section);
 // file with no name, or a hidden one), or -1 while it holds none.
 long long staged_file_size(pid_t pid, const std::filesystem::path& dir);
 
+// Starts `work` in a forked child in `dir`, its standard input empty, its
+// standard output and error on `out` and `err`, and no core file; `work`
+// ends the child, by an exec or an exit.
+pid_t start_in(const std::filesystem::path& dir, int out, int err, const std::function<void()>& work);
+
+// Runs `work` so; returns how the child ended and its output.
+RunResult run_in(const std::filesystem::path& dir, const std::function<void()>& work);
+
 // Runs the program `argv[0]` (a path, no shell) with the arguments that
-// follow in `dir`, its standard input empty and `prepare` run in the child
-// before; returns how it ended and its output.
+// follow in `dir`, after `prepare` in the child.
 RunResult run_command(const std::filesystem::path& dir, const std::vector<std::string>& argv,
                       const std::function<void()>& prepare = {});
 
