@@ -8,6 +8,7 @@
 #include "checked_array/checked_array.hpp"
 #include "run_end/end_hooks.hpp"
 
+#include "support/privileges.hpp"
 #include "support/snapshot_file_fixture.hpp"
 
 namespace vorn::test {
@@ -150,15 +151,14 @@ TEST_F(ByteOutput, DirectoryOrUnreachableFileEndsTheRun) {
     EXPECT_NE(report.find(" Unit:  10\n File:  no_such_folder/x.mat\n"), std::string::npos) << report;
 }
 
-// A file that the run may read but not write: root's file of mode 0444,
-// opened by a run of another user (a forked child).
+// A file of mode 0444 that the run may read but not write, opened by a run
+// that the mode holds (a forked child that is not root).
 TEST_F(ByteOutput, FileThatCannotBeWrittenIsOpenedForReading) {
-    constexpr uid_t unprivileged = 65534;
     write_file(dir_ / "older.mat", "older");
-    fs::permissions(dir_ / "older.mat", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(dir_ / "older.mat", fs::perms(0444));
     const ChildRun run = run_in_child(
         [] {
-            if (setgid(unprivileged) != 0 || setuid(unprivileged) != 0) _exit(90);
+            if (!leave_root()) _exit(90);
             open_byte_output(snapshot_unit, "older.mat");
         },
         [] {

@@ -8,7 +8,6 @@
 #include <csignal>
 #include <fcntl.h>
 #include <regex>
-#include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -17,6 +16,7 @@
 #include "format/free_format.hpp"
 #include "run_end/end_hooks.hpp"
 #include "run_end/termination_signals.hpp"
+#include "support/privileges.hpp"
 #include "support/snapshot_file_fixture.hpp"
 #include "support/system_call_faults.hpp"
 #include "units/config_file.hpp"
@@ -28,8 +28,6 @@ namespace fs = std::filesystem;
 
 const std::string older = "an older snapshot, longer than the new bytes";
 const std::vector<std::string> older_only = {"master_error", "out.mat"};
-constexpr uid_t other_user = 1000;
-constexpr uid_t older_owner = 65534;
 
 // Writes a block and a half to "out.mat", as the writers do: the first block
 // reaches the file.
@@ -54,11 +52,6 @@ void PrintTo(Staging staging, std::ostream* out) { *out << staging_name(staging)
 // In a child: a file system that makes no file without a name, for `hidden`.
 void stage(Staging staging) {
     if (staging == Staging::hidden && !refuse_unnamed_files(EOPNOTSUPP)) _exit(90);
-}
-
-// In a child: the work of the run as another user, who may not set owners.
-void become_other_user() {
-    if (setgid(other_user) != 0 || setuid(other_user) != 0) _exit(91);
 }
 
 // The line on standard error of a failed operation on "out.mat".
@@ -139,21 +132,16 @@ INSTANTIATE_TEST_SUITE_P(Signals, ByteOutputSignal,
                          });
 
 TEST_F(ByteOutputInterrupted, ASignalEndsProcessOneOfAContainerToo) {
+    VORN_SKIP_UNLESS(needs_namespaces());
     write_file(dir_ / "out.mat", older);
     // Process 1 of a new process namespace takes no signal's default action.
     const ChildRun run = run_in_child([] {
-        if (unshare(CLONE_NEWPID) != 0) _exit(92);
-        const pid_t first = fork();
-        if (first == 0) {
+        exit_as_process_one([] {
             stage(Staging::hidden);
             handle_termination_signals();
             write_a_block_and_a_half();
             raise(SIGTERM);
-            _exit(0);
-        }
-        int status = 0;
-        waitpid(first, &status, 0);
-        _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 93);
+        });
     });
     EXPECT_EQ(run.exit_status, 128 + SIGTERM);
     EXPECT_EQ(read_file(dir_ / "out.mat"), older);
@@ -198,28 +186,31 @@ INSTANTIATE_TEST_SUITE_P(Staged, ByteOutputOneOutcome, ::testing::Values(Staging
 using ByteOutputOwnership = SnapshotFileTest;
 
 TEST_F(ByteOutputOwnership, TheOlderFilesOwnerGroupAndModeAreKept) {
+    VORN_SKIP_UNLESS(needs_root("gives the older file another owner"));
     write_file(dir_ / "out.mat", older);
     // A change of owner clears the set-group bit: the mode is set after it.
-    ASSERT_EQ(chown("out.mat", older_owner, older_owner), 0);
+    ASSERT_EQ(chown("out.mat", other_user, other_user), 0);
     ASSERT_EQ(chmod("out.mat", 02750), 0);
     write_a_block_and_a_half();
     close_byte_output(snapshot_unit);
     struct stat status;
     ASSERT_EQ(stat("out.mat", &status), 0);
-    EXPECT_EQ(status.st_uid, older_owner);
-    EXPECT_EQ(status.st_gid, older_owner);
+    EXPECT_EQ(status.st_uid, other_user);
+    EXPECT_EQ(status.st_gid, other_user);
     EXPECT_EQ(status.st_mode & 07777, 02750u);
     EXPECT_EQ(status.st_size, static_cast<off_t>(byte_block_size * 3 / 2));
 }
 
+// The run is a third user's, who may not set owners.
 TEST_F(ByteOutputOwnership, AnOwnerThatMayNotBeSetIsTheRunsWithTheOlderMode) {
+    VORN_SKIP_UNLESS(needs_root("gives the older file another owner"));
     write_file(dir_ / "out.mat", older);
-    ASSERT_EQ(chown("out.mat", older_owner, older_owner), 0);
+    ASSERT_EQ(chown("out.mat", other_user, other_user), 0);
     ASSERT_EQ(chmod("out.mat", 0646), 0);
     ASSERT_EQ(chmod(".", 0777), 0);
     const ChildRun run = run_in_child(
         [] {
-            become_other_user();
+            if (!become_user(third_user)) _exit(91);
             write_a_block_and_a_half();
             close_byte_output(snapshot_unit);
         },
@@ -227,7 +218,7 @@ TEST_F(ByteOutputOwnership, AnOwnerThatMayNotBeSetIsTheRunsWithTheOlderMode) {
     EXPECT_EQ(run.observed, "written") << run.report;
     struct stat status;
     ASSERT_EQ(stat("out.mat", &status), 0);
-    EXPECT_EQ(status.st_uid, other_user);
+    EXPECT_EQ(status.st_uid, third_user);
     EXPECT_EQ(status.st_mode & 07777, 0646u);
     EXPECT_EQ(names_in_folder(), older_only);
 }
@@ -237,12 +228,11 @@ TEST_F(ByteOutputOwnership, AnOwnerThatMayNotBeSetIsTheRunsWithTheOlderMode) {
 using ByteOutputNames = SnapshotFileTest;
 
 TEST_F(ByteOutputNames, AMountedFileIsWrittenInPlaceAndCutToLength) {
+    VORN_SKIP_UNLESS(needs_namespaces());
     write_file(dir_ / "mounted.mat", older + older);
     write_file(dir_ / "out.mat", "");
     const ChildRun run = run_in_child([] {
-        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            mount("mounted.mat", "out.mat", nullptr, MS_BIND, nullptr) != 0)
-            _exit(94);
+        if (!enter_namespaces() || mount("mounted.mat", "out.mat", nullptr, MS_BIND, nullptr) != 0) _exit(94);
         open_byte_output(snapshot_unit, "out.mat");
         write_bytes(snapshot_unit, "new", 3);
         close_byte_output(snapshot_unit);
@@ -254,15 +244,16 @@ TEST_F(ByteOutputNames, AMountedFileIsWrittenInPlaceAndCutToLength) {
     EXPECT_TRUE(error_lines().empty());
 }
 
-// A folder that takes no new file around a file that may be written: the
-// bytes are staged outside the folder, then written into the file.
-TEST_F(ByteOutputNames, AFolderOfAnotherUserGetsTheFileWrittenInPlace) {
+// A folder that takes no new file (mode 0555, for a run that is not root)
+// around a file that may be written: the bytes are staged outside the
+// folder, then written into the file.
+TEST_F(ByteOutputNames, AFolderThatTakesNoNewFileGetsTheFileWrittenInPlace) {
     write_file(dir_ / "out.mat", older + older);
     ASSERT_EQ(chmod("out.mat", 0666), 0);
-    ASSERT_EQ(chmod(".", 0755), 0);
+    ASSERT_EQ(chmod(".", 0555), 0);
     const ChildRun run = run_in_child(
         [] {
-            become_other_user();
+            if (!leave_root()) _exit(91);
             open_byte_output(snapshot_unit, "out.mat");
             write_bytes(snapshot_unit, "new", 3);
             close_byte_output(snapshot_unit);
@@ -312,7 +303,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailedOperation{"OpenForWriting",
                         [] {
                             chmod("out.mat", 0444);
-                            become_other_user();
+                            if (!leave_root()) _exit(91);
                         },
                         failure_line("open for writing", EACCES)},
         FailedOperation{"Fsync", [] { refuse(SYS_fsync, EIO); }, failure_line("fsync", EIO)},

@@ -241,6 +241,7 @@ TEST(StagedReplacementRace, AnotherUserExchangingTheNameNeverGetsRootsFile) {
     const SharedScratch shared(true);
     const fs::path precious = store.path() / "precious";
     write_file(precious, "root's file");
+    fs::permissions(precious, fs::perms(0644));
     fs::permissions(store.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read |
                                       fs::perms::group_exec | fs::perms::others_exec);
     // Another user's file under the name, and their link to root's file.

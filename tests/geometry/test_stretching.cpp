@@ -3,13 +3,10 @@
 // conversion, the wrong-flag message and the reading of NML_GR_P_TRANS.
 #include <cfenv>
 #include <cmath>
-#include <cstdio>
-#include <fcntl.h>
 #include <filesystem>
 #include <initializer_list>
 #include <span>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -17,6 +14,7 @@
 #include "checked_array/checked_array.hpp"
 #include "geometry/records.hpp"
 #include "geometry/stretching.hpp"
+#include "support/captured_output.hpp"
 #include "support/test_support.hpp"
 #include "units/config_file.hpp"
 #include "units/units.hpp"
@@ -204,23 +202,6 @@ TEST(PTrans, InPlaceConversionEqualsSeparateArrays) {
     for (int i = 0; i < n; ++i) EXPECT_EQ(in_place[i], s_back[i]) << i;
 }
 
-// Standard output written while `action` runs.
-template <class Action>
-std::string captured_output(Action action) {
-    text_unit(output_unit).flush();
-    std::fflush(stdout);
-    const fs::path file = test::scratch_dir("p_trans_output") / "stdout";
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int saved = ::dup(STDOUT_FILENO);
-    ::dup2(fd, STDOUT_FILENO);
-    action();
-    text_unit(output_unit).flush();
-    ::dup2(saved, STDOUT_FILENO);
-    ::close(saved);
-    ::close(fd);
-    return test::read_file(file);
-}
-
 TEST(PTrans, WrongFlagWritesTheMessageAndConvertsNothing) {
     configure_defaults();
     double s[2] = {0.25, 0.75};
@@ -228,8 +209,8 @@ TEST(PTrans, WrongFlagWritesTheMessageAndConvertsNothing) {
     const ArraySpan<double> s_val(s, "S");
     const ArraySpan<double> p_val(p, "P");
     const std::string message = " Flag for p_trans must be either 1 or -1!\n";
-    EXPECT_EQ(captured_output([&] { p_trans(s_val, p_val, 0, 2); }), message);
-    EXPECT_EQ(captured_output([&] {
+    EXPECT_EQ(test::written([&] { p_trans(s_val, p_val, 0, 2); }), message);
+    EXPECT_EQ(test::written([&] {
                   p_trans(s_val, p_val, 2, 2);
                   p_trans(s_val, p_val, -2, 0);  // the flag is tested before the count
               }),
@@ -238,7 +219,7 @@ TEST(PTrans, WrongFlagWritesTheMessageAndConvertsNothing) {
     EXPECT_EQ(s[1], 0.75);
     EXPECT_EQ(p[0], -1.0);
     EXPECT_EQ(p[1], -2.0);
-    EXPECT_EQ(captured_output([&] {
+    EXPECT_EQ(test::written([&] {
                   p_trans(s_val, p_val, 1, 0);
                   p_trans(s_val, p_val, -1, -4);
               }),

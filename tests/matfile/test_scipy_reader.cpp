@@ -59,8 +59,8 @@ TEST_F(ThirdPartyReader, ScipyReadsEveryElementKind) {
     close_byte_output(snapshot_unit);
     ASSERT_FALSE(byte_output_failed());
 
-    const std::string script = std::string(VORN_SOURCE_DIR) + "/tests/matfile/read_with_scipy.py";
-    RunResult result = run_command(dir_, "/usr/bin/python3 '" + script + "' every_kind.mat");
+    RunResult result =
+        run_command(dir_, {"/usr/bin/python3", VORN_SOURCE_DIR "/tests/matfile/read_with_scipy.py", "every_kind.mat"});
     EXPECT_EQ(result.exit_status, 0) << result.out << result.err;
     EXPECT_EQ(result.err, "");
 }

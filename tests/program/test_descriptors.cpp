@@ -7,6 +7,7 @@
 #include <csignal>
 #include <filesystem>
 #include <string>
+#include <unistd.h>
 
 #include "support/test_support.hpp"
 
@@ -14,8 +15,6 @@ namespace vorn::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::string program = std::string("'") + VORN_PROGRAM + "'";
 
 fs::path example_folder(const std::string& name) {
     const fs::path dir = scratch_dir("descriptors_" + name);
@@ -25,7 +24,10 @@ fs::path example_folder(const std::string& name) {
 
 TEST(StandardDescriptors, ClosedInputAndOutputEndTheRunAtTheFirstWriteOnUnit6) {
     const fs::path dir = example_folder("input_and_output_closed");
-    const RunResult run = run_command(dir, program + " <&- >&-");
+    const RunResult run = run_command(dir, {VORN_PROGRAM}, [] {
+        close(STDIN_FILENO);
+        close(STDOUT_FILENO);
+    });
     EXPECT_EQ(run.signal, SIGABRT) << "exit status " << run.exit_status;
     EXPECT_NE(run.err.find(" Error 9:  Bad file descriptor\n Location:  the WRITE statement at line "),
               std::string::npos)
@@ -39,7 +41,10 @@ TEST(StandardDescriptors, ClosedInputAndErrorLeaveTheRunAsItIs) {
     const RunResult reference = run_program(example_folder("reference"));
     ASSERT_EQ(reference.exit_status, 0);
     const fs::path dir = example_folder("input_and_error_closed");
-    const RunResult run = run_command(dir, program + " <&- 2>&-");
+    const RunResult run = run_command(dir, {VORN_PROGRAM}, [] {
+        close(STDIN_FILENO);
+        close(STDERR_FILENO);
+    });
     EXPECT_EQ(run.exit_status, 0);
     EXPECT_TRUE(run.out == reference.out);
     // The closing note went to the closed standard error, not to the file.

@@ -15,8 +15,7 @@ namespace fs = std::filesystem;
 
 TEST(Install, InstalledProgramRunsFromThePrefixBin) {
     const fs::path prefix = scratch_dir("install_prefix");
-    const RunResult install = run_command(
-        prefix, std::string("'") + VORN_CMAKE + "' --install '" + VORN_BINARY_DIR + "' --prefix '" + prefix.string() + "'");
+    const RunResult install = run_command(prefix, {VORN_CMAKE, "--install", VORN_BINARY_DIR, "--prefix", prefix});
     ASSERT_EQ(install.exit_status, 0) << install.out << install.err;
     const fs::path installed = prefix / "bin" / "vorn_create_geo";
     ASSERT_TRUE(fs::is_regular_file(installed)) << install.out;
@@ -26,7 +25,7 @@ TEST(Install, InstalledProgramRunsFromThePrefixBin) {
     const fs::path built_run = scratch_dir("install_built_run");
     write_file(installed_run / "master_nml", example_config());
     write_file(built_run / "master_nml", example_config());
-    const RunResult from_prefix = run_command(installed_run, "'" + installed.string() + "'");
+    const RunResult from_prefix = run_command(installed_run, {installed});
     const RunResult built = run_program(built_run);
     ASSERT_EQ(from_prefix.exit_status, 0) << from_prefix.err;
     EXPECT_EQ(from_prefix.out, built.out);

@@ -22,8 +22,7 @@ using vorn::test::scratch_dir;
 using vorn::test::write_file;
 
 // Standard error of an abnormal end with its free parts replaced: the banner
-// line by "<banner>", the source line of the location by "<l>".  Whatever the
-// shell adds after the report (a line about the abort) is dropped.
+// line by "<banner>", the source line of the location by "<l>".
 std::string report_of(const RunResult& run) {
     std::string report;
     std::size_t start = 0;
@@ -39,7 +38,6 @@ std::string report_of(const RunResult& run) {
             digits += at_line.size();
             line.replace(digits, line.find_first_not_of("0123456789", digits) - digits, "<l>");
         }
-        if (n > 1 && !line.starts_with(" ")) break;
         report += line + "\n";
     }
     return report;

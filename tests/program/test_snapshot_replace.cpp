@@ -7,12 +7,10 @@
 // "master_error".
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
-#include <sched.h>
 #include <string>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -22,6 +20,7 @@
 #include <vector>
 
 #include "support/geometry_setup.hpp"
+#include "support/privileges.hpp"
 #include "support/test_support.hpp"
 
 namespace vorn::test {
@@ -30,14 +29,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string write_error_line = " Error in writing the output file.";
-
-// The names in a folder, sorted.
-std::vector<std::string> names_in(const fs::path& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 const std::vector<std::string> run_files = {"master_error", "master_nml", "vorn_geometry.mat"};
 
@@ -50,31 +41,19 @@ std::string snapshot_of(const std::string& config, const std::string& name) {
     return read_file(dir / "vorn_geometry.mat");
 }
 
-// Starts the program in `dir`, its output in `out_dir`, after `prepare` has
+// Starts `program` in `dir`, its output in `out_dir`, after `prepare` has
 // set up the child's limits, privileges or mounts.
-pid_t start_program(const fs::path& dir, const fs::path& out_dir, const std::function<void()>& prepare = {}) {
-    const std::string out = (out_dir / "run.out").string();
-    const std::string err = (out_dir / "run.err").string();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(dir.c_str()) != 0) _exit(126);
-        dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
-        dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
-        dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
+pid_t start_program(const fs::path& dir, const fs::path& out_dir, const std::function<void()>& prepare = {},
+                    const fs::path& program = VORN_PROGRAM) {
+    const int out = open((out_dir / "run.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int err = open((out_dir / "run.err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const pid_t pid = start_in(dir, out, err, [&] {
         if (prepare) prepare();
-        execl(VORN_PROGRAM, VORN_PROGRAM, static_cast<char*>(nullptr));
-        _exit(127);
-    }
+        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    });
+    close(out);
+    close(err);
     return pid;
-}
-
-// No file of the run may grow beyond `size` bytes: a write there fails.
-std::function<void()> file_size_limit(rlim_t size) {
-    return [size] {
-        const rlimit limit = {size, size};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        std::signal(SIGXFSZ, SIG_IGN);
-    };
 }
 
 // Waits until the run `pid` has a staged file with bytes in `dir`; false
@@ -92,41 +71,28 @@ int exit_status_of(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// A 3 MB memory file system on `dir` where this process may mount one, as
-// the root user may; unmounted at the end of the test.
-class SmallDisk {
-public:
-    explicit SmallDisk(const fs::path& dir) : dir_(dir) {
-        mounted_ = mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=3m") == 0;
-    }
-    ~SmallDisk() {
-        if (mounted_) umount2(dir_.c_str(), MNT_DETACH);
-    }
-    bool mounted() const { return mounted_; }
-
-private:
-    fs::path dir_;
-    bool mounted_;
-};
-
+// No file of the run may grow beyond 3 MB, so that the write of the
+// snapshot fails part-way; the report, which would fail first, goes to a
+// device, which the limit does not hold.
 TEST(SnapshotReplace, AWriteThatFailsPartWayLeavesTheOlderSnapshotAndNoTemporary) {
     const fs::path dir = scratch_dir("snapshot_replace_full_disk");
-    const fs::path disk = dir / "disk";
-    fs::create_directory(disk);
-    // Where no file system may be mounted, a limit on the file size makes the
-    // write fail at the same point.
-    SmallDisk small_disk(disk);
-    const rlim_t limit = small_disk.mounted() ? RLIM_INFINITY : 3 << 20;
-
+    const fs::path work = dir / "work";
+    fs::create_directory(work);
     const std::string older = snapshot_of(test_config("single_longitude_geographic"), "older");
-    write_file(disk / "vorn_geometry.mat", older);
-    write_file(disk / "master_nml", example_config());
-    const int status = exit_status_of(start_program(disk, dir, file_size_limit(limit)));
+    write_file(work / "vorn_geometry.mat", older);
+    write_file(work / "master_nml", example_config());
+    const int status = exit_status_of(start_program(work, dir, [] {
+        const rlimit limit = {3 << 20, 3 << 20};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0 || dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO) < 0) _exit(124);
+        std::signal(SIGXFSZ, SIG_IGN);
+    }));
 
     EXPECT_EQ(status, 1) << read_file(dir / "run.err");
-    EXPECT_TRUE(read_file(disk / "vorn_geometry.mat") == older) << "the older snapshot changed";
-    EXPECT_EQ(names_in(disk), run_files);
-    const std::vector<std::string> errors = split_lines(read_file(disk / "master_error"));
+    EXPECT_TRUE(read_file(work / "vorn_geometry.mat") == older) << "the older snapshot changed";
+    EXPECT_EQ(names_in(work), run_files);
+    EXPECT_TRUE(read_file(dir / "run.err").starts_with(" vorn_geometry.mat: write failed: EFBIG (File too large)\n"))
+        << read_file(dir / "run.err");
+    const std::vector<std::string> errors = split_lines(read_file(work / "master_error"));
     ASSERT_FALSE(errors.empty());
     EXPECT_LE(errors.size(), 4u);
     for (const std::string& line : errors) EXPECT_EQ(line, write_error_line);
@@ -178,22 +144,12 @@ TEST(SnapshotReplace, ANameThatLinksToADeviceIsWrittenDirectly) {
     EXPECT_EQ(read_file(dir / "master_error"), "");
 }
 
-// An older snapshot that this process may not write: a read-only file, or for
-// the root user, who may write any such file, a file of the kernel that
-// refuses every writer.
-fs::path unwritable_snapshot(const fs::path& dir) {
-    if (geteuid() == 0) {
-        fs::create_symlink("/sys/kernel/notes", dir / "vorn_geometry.mat");
-        return "/sys/kernel/notes";
-    }
-    write_file(dir / "vorn_geometry.mat", "an older snapshot");
-    fs::permissions(dir / "vorn_geometry.mat", fs::perms::owner_read | fs::perms::group_read);
-    return dir / "vorn_geometry.mat";
-}
-
+// An older snapshot that no run may write, root's neither: a file of the
+// kernel that refuses every writer.
 TEST(SnapshotReplace, AnOlderSnapshotThatMayNotBeWrittenIsAFailureWithAFewErrorLines) {
     const fs::path dir = scratch_dir("snapshot_replace_read_only");
-    const fs::path older = unwritable_snapshot(dir);
+    const fs::path older = "/sys/kernel/notes";
+    fs::create_symlink(older, dir / "vorn_geometry.mat");
     const std::string older_bytes = read_file(older);
     write_file(dir / "master_nml", example_config());
 
@@ -236,9 +192,9 @@ TEST(SnapshotReplace, ASignalWhileTheSnapshotIsWrittenLeavesNothingBehind) {
     EXPECT_TRUE(paused) << "the run always ended before it could be paused";
 }
 
-// The older snapshot belongs to another user, and the run is a third one's:
-// a file mounted on the name (rename: EBUSY), or the file in a sticky folder
-// (rename: EPERM).
+// A file mounted on the name (rename: EBUSY), or one in a sticky folder
+// (rename: EPERM).  Root's runs are a third user's on another user's file,
+// from a copy of the program that every user may reach.
 struct UnreplaceableName {
     std::string name;
     fs::perms folder;
@@ -252,32 +208,42 @@ class SnapshotInPlace : public ::testing::TestWithParam<UnreplaceableName> {};
 
 TEST_P(SnapshotInPlace, ANameThatMayBeWrittenButNotReplacedIsWrittenInPlace) {
     const UnreplaceableName& name = GetParam();
+    VORN_SKIP_UNLESS(name.mounted ? needs_namespaces() : needs_root("gives the older snapshot another owner"));
+    const bool root = geteuid() == 0;
+    const uid_t owner = root ? other_user : geteuid();
     const std::string config = test_config("single_longitude_geographic");
     const std::string snapshot = snapshot_of(config, "in_place_" + name.name);
     const fs::path dir = scratch_dir("snapshot_replace_in_place_" + name.name);
-    const fs::path work = dir / "work";
+    const SharedScratch shared;
+    const fs::path program = shared.path() / "vorn_create_geo";
+    fs::copy_file(VORN_PROGRAM, program);
+    fs::permissions(program, fs::perms(0755));
+    const fs::path work = shared.path() / "work";
     fs::create_directory(work);
     fs::permissions(work, name.folder);
     write_file(work / "master_nml", config);
+    fs::permissions(work / "master_nml", fs::perms(0644));
     const fs::path older = work / (name.mounted ? "mounted.mat" : "vorn_geometry.mat");
     write_file(older, older_snapshot + std::string(snapshot.size(), 'o'));
-    ASSERT_EQ(chown(older.c_str(), 65534, 65534), 0);
-    fs::permissions(older, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                               fs::perms::group_write | fs::perms::others_read | fs::perms::others_write);
+    ASSERT_EQ(chown(older.c_str(), owner, owner), 0);
+    fs::permissions(older, fs::perms(0666));
     if (name.mounted) write_file(work / "vorn_geometry.mat", "");
 
-    const pid_t run = start_program(work, dir, [&] {
-        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            (GetParam().mounted && mount("mounted.mat", "vorn_geometry.mat", nullptr, MS_BIND, nullptr) != 0) ||
-            setgid(1000) != 0 || setuid(1000) != 0)
-            _exit(124);
-    });
+    const pid_t run = start_program(
+        work, dir,
+        [&] {
+            if ((name.mounted && (!enter_namespaces() || mount("mounted.mat", "vorn_geometry.mat", nullptr,
+                                                               MS_BIND, nullptr) != 0)) ||
+                (root && !become_user(third_user)))
+                _exit(124);
+        },
+        program);
     EXPECT_EQ(exit_status_of(run), 0) << read_file(dir / "run.err");
     EXPECT_TRUE(read_file(older) == snapshot) << "not the new snapshot, cut to its length";
     EXPECT_EQ(fs::status(older).permissions() & fs::perms::all, fs::perms(0666));
     struct stat status;
     ASSERT_EQ(stat(older.c_str(), &status), 0);
-    EXPECT_EQ(status.st_uid, 65534u);
+    EXPECT_EQ(status.st_uid, owner);
     EXPECT_TRUE(read_file(dir / "run.err").starts_with(" vorn_geometry.mat: rename failed: " + name.reason +
                                                        "; the file is written in place\n"))
         << read_file(dir / "run.err");

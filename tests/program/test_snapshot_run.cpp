@@ -130,9 +130,8 @@ TEST_P(SnapshotRun, ScipyReadsTheGeometryOfTheRun) {
     ASSERT_EQ(file.problem, "");
     write_file(dir_ / "report.txt", run_.out);
     write_expectations(dir_ / "expected.txt", file);
-    const RunResult scipy = run_command(dir_, "/usr/bin/python3 '" + std::string(VORN_SOURCE_DIR) +
-                                                  "/tests/snapshot/check_snapshot.py' vorn_geometry.mat "
-                                                  "expected.txt report.txt");
+    const RunResult scipy = run_command(dir_, {"/usr/bin/python3", VORN_SOURCE_DIR "/tests/snapshot/check_snapshot.py",
+                                                   "vorn_geometry.mat", "expected.txt", "report.txt"});
     EXPECT_EQ(scipy.exit_status, 0) << scipy.out << scipy.err;
 }
 

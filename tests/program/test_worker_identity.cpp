@@ -25,7 +25,7 @@ Outputs outputs_of(const std::string& config, const std::string& name, const cha
     const std::filesystem::path dir = scratch_dir(name);
     write_file(dir / "master_nml", config);
     write_file(dir / "master_error", "");
-    Outputs outputs{run_command(dir, std::string("'") + program + "'"), {}, {}};
+    Outputs outputs{run_command(dir, {program}), {}, {}};
     outputs.snapshot = read_file(dir / "vorn_geometry.mat");
     outputs.error_file = read_file(dir / "master_error");
     return outputs;

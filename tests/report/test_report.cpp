@@ -1,7 +1,7 @@
 // The geometry report on small hand-filled grids.
 //
 // Each report is written by a child process with its standard output and
-// error in files: the child starts with the section counter at 0 (no test
+// error captured: the child starts with the section counter at 0 (no test
 // advances it in this process) and may end abnormally without ending the
 // test program.
 #include <gtest/gtest.h>
@@ -10,12 +10,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <filesystem>
 #include <string>
 #include <string_view>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -35,42 +31,16 @@ using test::split_lines;
 
 constexpr double re = 6371200.0;
 
-struct ChildResult {
-    std::string out;
-    std::string err;
-    int exit_status = -1;
-    int signal = 0;
-};
+using ChildResult = test::RunResult;
 
 template <class Body>
 ChildResult run_isolated(Body body) {
-    namespace fs = std::filesystem;
-    const fs::path dir = test::scratch_dir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    const fs::path out = dir / "stdout";
-    const fs::path err = dir / "stderr";
-    std::fflush(stdout);
-    std::fflush(stderr);
     text_unit(output_unit).flush();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const rlimit no_core{0, 0};
-        setrlimit(RLIMIT_CORE, &no_core);
-        const int out_fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err_fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out_fd < 0 || err_fd < 0 || dup2(out_fd, STDOUT_FILENO) < 0 || dup2(err_fd, STDERR_FILENO) < 0) _exit(99);
+    return test::run_in(test::scratch_dir(::testing::UnitTest::GetInstance()->current_test_info()->name()), [&] {
         body();
         text_unit(output_unit).flush();
         _exit(0);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ChildResult result;
-    if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-    result.out = test::read_file(out);
-    result.err = test::read_file(err);
-    fs::remove_all(dir);
-    return result;
+    });
 }
 
 ChildResult report() { return run_isolated([] { print_geometry(); }); }

@@ -12,15 +12,14 @@
 #include <exception>
 #include <new>
 #include <stdexcept>
-#include <sched.h>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "checked_array/checked_array.hpp"
 #include "run_end/abnormal_end.hpp"
 #include "run_end/floating_point.hpp"
 #include "support/child_run.hpp"
+#include "support/privileges.hpp"
 #include "workers/ordered_output.hpp"
 
 // The allocations of C++ objects of this test program, with a switch that
@@ -135,16 +134,12 @@ TEST(AbnormalEnd, WithoutAnObserverTheRunAborts) {
 // Process 1 of a container takes no default action of the abort signal: the
 // run still ends, with the status the signal would have given.
 TEST(AbnormalEnd, AsProcessOneOfAContainerTheRunEndsWithTheAbortStatus) {
+    VORN_SKIP_UNLESS(needs_namespaces());
     const ChildRun run = run_in_child([] {
-        if (unshare(CLONE_NEWPID) != 0) _exit(92);
-        const pid_t first = fork();
-        if (first == 0) {
+        exit_as_process_one([] {
             set_abnormal_end_observer(nullptr);
             abnormal_end_message(" a message");
-        }
-        int status = 0;
-        waitpid(first, &status, 0);
-        _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 93);
+        });
     });
     EXPECT_EQ(run.exit_status, 128 + SIGABRT) << "killed by " << run.signal;
     EXPECT_TRUE(run.report.ends_with(" ******\n a message\n")) << run.report;

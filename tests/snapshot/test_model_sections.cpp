@@ -467,8 +467,8 @@ TEST_F(ModelSections, ScipyReadsTheFilledSnapshot) {
     out << "text pi_euv_file \n";
     out.close();
 
-    const RunResult scipy = run_command(dir_, "/usr/bin/python3 '" + std::string(VORN_SOURCE_DIR) +
-                                                  "/tests/snapshot/check_snapshot.py' full.mat expected.txt");
+    const RunResult scipy = run_command(dir_, {"/usr/bin/python3", VORN_SOURCE_DIR "/tests/snapshot/check_snapshot.py",
+                                                   "full.mat", "expected.txt"});
     EXPECT_EQ(scipy.exit_status, 0) << scipy.err;
 }
 

@@ -226,10 +226,8 @@ std::vector<std::string> reference_configs() {
 class SnapshotReference : public ::testing::Test {
 protected:
     void run_on(const std::string& config) {
-        std::string folder = std::string("snapshot_reference_") +
-                             ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::replace(folder.begin(), folder.end(), '/', '_');
-        dir_ = scratch_dir(folder);
+        dir_ = scratch_dir(std::string("snapshot_reference_") +
+                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
         write_file(dir_ / "master_nml", config == "example" ? example_config() : test_config(config));
         run_ = run_program(dir_);
         ASSERT_EQ(run_.exit_status, 0) << run_.err;
@@ -313,7 +311,7 @@ TEST_F(SnapshotReferenceOfExample, PythonExampleRunsAsWrittenAndPrintsTheFileVal
     const std::string example = fenced_block(reference_, "python");
     ASSERT_FALSE(example.empty()) << "the reference holds no single python block";
     write_file(dir_ / "example.py", example);
-    const RunResult python = run_command(dir_, "/usr/bin/python3 example.py");
+    const RunResult python = run_command(dir_, {"/usr/bin/python3", "example.py"});
     ASSERT_EQ(python.exit_status, 0) << python.err;
     EXPECT_EQ(python.err, "");
 

@@ -9,9 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <functional>
-#include <grp.h>
 #include <string>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -96,16 +94,6 @@ inline ChildRun run_in_child(const std::function<void()>& work,
     run.report = detail::contents(report);
     run.observed = detail::contents(observed);
     return run;
-}
-
-// In a forked child: holds the child to `processes` processes and threads of
-// its user, as user 65534 when it runs as root, whom the limit does not hold.
-// The hard limit leaves room to raise the limit again.  False when the limit
-// could not be set.
-inline bool hold_to_process_limit(rlim_t processes) {
-    if (getuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) return false;
-    const rlimit limit{processes, processes + 64};
-    return setrlimit(RLIMIT_NPROC, &limit) == 0;
 }
 
 }  // namespace vorn::test

@@ -1,7 +1,9 @@
 #include "support/privileges.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
 #include <grp.h>
 #include <sched.h>
 #include <stdexcept>
@@ -35,6 +37,18 @@ bool enter_user_namespace() {
            write_setting("/proc/self/gid_map", "0 " + std::to_string(group) + " 1");
 }
 
+// The setting that switches user namespaces off for users who are not root
+// where one does, else all that may.
+std::string refusing_setting() {
+    for (const std::string setting : {"user.max_user_namespaces=0", "kernel.unprivileged_userns_clone=0",
+                                      "kernel.apparmor_restrict_unprivileged_userns=1"}) {
+        std::string file = "/proc/sys/" + setting.substr(0, setting.find('=')), value;
+        std::replace(file.begin(), file.end(), '.', '/');
+        if (std::ifstream(file) >> value && setting.ends_with("=" + value)) return setting;
+    }
+    return "user.max_user_namespaces, kernel.unprivileged_userns_clone, kernel.apparmor_restrict_unprivileged_userns";
+}
+
 }  // namespace
 
 std::string needs_root(std::string_view what) {
@@ -48,8 +62,8 @@ std::string needs_namespaces() {
         int status = 0;
         waitpid(child, &status, 0);
         if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return std::string();
-        return std::string("needs user namespaces: the system refuses them "
-                           "(user.max_user_namespaces, kernel.apparmor_restrict_unprivileged_userns)");
+        if (geteuid() == 0) return std::string("needs mount and PID namespaces: the system refuses them to root");
+        return "needs user namespaces: the system refuses them (" + refusing_setting() + ")";
     }();
     return missing;
 }
@@ -59,7 +73,21 @@ bool enter_namespaces() {
     return unshare(CLONE_NEWNS | CLONE_NEWPID) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
 }
 
+void exit_as_process_one(const std::function<void()>& work) {
+    if (!enter_namespaces()) _exit(92);
+    const pid_t first = fork();
+    if (first == 0) {
+        work();
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(first, &status, 0);
+    _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 93);
+}
+
 bool become_user(uid_t user) { return setgroups(0, nullptr) == 0 && setgid(user) == 0 && setuid(user) == 0; }
+
+bool leave_root() { return geteuid() != 0 || become_user(other_user); }
 
 bool privileges_required() { return std::getenv("VORN_TESTS_REQUIRE_PRIVILEGES") != nullptr; }
 

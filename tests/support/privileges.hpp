@@ -9,6 +9,8 @@
 //   sticky folder): only root has one.  Whatever that user runs or writes
 //   lies in a SharedScratch folder under the system's temporary folder, which
 //   every user may enter, whatever the path of the checkout.
+// - A process that file modes and process limits hold: root leaves root for
+//   other_user; any other user is one already.
 //
 // A test without what it needs is skipped with a line that names it, unless
 // VORN_TESTS_REQUIRE_PRIVILEGES is set in the environment (as CI sets it,
@@ -18,14 +20,16 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
 
 namespace vorn::test {
 
-// The second user of the tests that run as root.
+// The second and third users of the tests that run as root.
 inline constexpr uid_t other_user = 65534;
+inline constexpr uid_t third_user = 65533;
 
 // "" when the process is root, else "needs root: <what>".
 std::string needs_root(std::string_view what);
@@ -40,9 +44,18 @@ std::string needs_namespaces();
 // False when the system refuses.
 bool enter_namespaces();
 
+// In a forked child: runs `work` as process 1 of new namespaces (in a child
+// of its own) and exits with its exit status; 92 where the system refuses
+// the namespaces, 93 where a signal ended process 1.
+[[noreturn]] void exit_as_process_one(const std::function<void()>& work);
+
 // In a forked child: becomes `user` (group `user` too, no other groups).
 // False when the system refuses.
 bool become_user(uid_t user);
+
+// In a forked child: root becomes other_user, whom file modes and process
+// limits hold; any other user stays.  False when the system refuses.
+bool leave_root();
 
 // Whether a test may skip for want of a privilege.
 bool privileges_required();

@@ -74,6 +74,8 @@ protected:
         home_ = home;
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir_ = scratch_dir(std::string(info->test_suite_name()) + "." + info->name());
+        // Searchable by a child that leaves root (support/privileges), whatever the umask.
+        std::filesystem::permissions(dir_, std::filesystem::perms(0755));
         std::filesystem::current_path(dir_);
         open_error_file();
     }
@@ -103,13 +105,7 @@ protected:
     }
 
     // The names in the test's folder, sorted.
-    std::vector<std::string> names_in_folder() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(dir_))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> names_in_folder() const { return names_in(dir_); }
 
     std::filesystem::path dir_;
 

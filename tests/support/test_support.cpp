@@ -1,18 +1,53 @@
 #include "support/test_support.hpp"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace vorn::test {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The scratch folders of the running test, removed when it ends without a
+// failure; a failed test's stay there for a look.
+std::vector<fs::path>& scratch_of_this_test() {
+    struct Cleaner : ::testing::EmptyTestEventListener {
+        std::vector<fs::path> made;
+        void OnTestEnd(const ::testing::TestInfo& test) override {
+            std::error_code ignored;
+            for (const fs::path& dir : made)
+                if (!test.result()->Failed()) fs::remove_all(dir, ignored);
+            made.clear();
+        }
+    };
+    static Cleaner* const cleaner = [] {
+        auto* added = new Cleaner;
+        ::testing::UnitTest::GetInstance()->listeners().Append(added);
+        return added;
+    }();
+    return cleaner->made;
+}
+
+}  // namespace
+
 fs::path scratch_dir(std::string_view name) {
-    fs::path dir = fs::current_path() / "scratch" / std::string(name);
+    // One level: the '/' of a parameterized test's name becomes '.'.
+    std::string folder(name);
+    std::replace(folder.begin(), folder.end(), '/', '.');
+    fs::path dir = fs::path(VORN_BINARY_DIR) / "tests" / "scratch" / folder;
     fs::remove_all(dir);
     fs::create_directories(dir);
+    scratch_of_this_test().push_back(dir);
     return dir;
 }
 
@@ -20,6 +55,13 @@ void write_file(const fs::path& path, std::string_view text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
     if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::vector<std::string> names_in(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string read_file(const fs::path& path) {
@@ -48,26 +90,47 @@ std::string report_tag(int section) {
     return "FD" + std::string(digits.size() < 5 ? 5 - digits.size() : 0, '0') + digits + "%  ";
 }
 
-RunResult run_command(const fs::path& dir, const std::string& command) {
-    fs::path out = dir / ".stdout";
-    fs::path err = dir / ".stderr";
-    std::string line = "cd '" + dir.string() + "' && { " + command + " ; } < /dev/null > '" + out.string() +
-                       "' 2> '" + err.string() + "'";
-    int status = std::system(line.c_str());
-    RunResult result;
-    // The shell reports a child killed by a signal as exit status 128 + signal.
-    if (WIFEXITED(status)) {
-        int code = WEXITSTATUS(status);
-        if (code > 128 && code < 128 + 65) result.signal = code - 128;
-        else result.exit_status = code;
-    } else if (WIFSIGNALED(status)) {
-        result.signal = WTERMSIG(status);
+pid_t start_in(const fs::path& dir, int out, int err, const std::function<void()>& work) {
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        const rlimit no_core{0, 0};
+        const int none = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (chdir(dir.c_str()) != 0 || setrlimit(RLIMIT_CORE, &no_core) != 0 || dup2(none, STDIN_FILENO) < 0 ||
+            dup2(out, STDOUT_FILENO) < 0 || dup2(err, STDERR_FILENO) < 0)
+            _exit(126);
+        work();
+        _exit(127);
     }
-    result.out = read_file(out);
-    result.err = read_file(err);
-    fs::remove(out);
-    fs::remove(err);
+    return child;
+}
+
+RunResult run_in(const fs::path& dir, const std::function<void()>& work) {
+    const int out = memfd_create("stdout", MFD_CLOEXEC);
+    const int err = memfd_create("stderr", MFD_CLOEXEC);
+    if (out < 0 || err < 0) throw std::runtime_error("no memory file for a child's output");
+    const pid_t child = start_in(dir, out, err, work);
+    int status = 0;
+    if (child > 0) waitpid(child, &status, 0);
+    RunResult result;
+    if (child > 0 && WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
+    if (child > 0 && WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+    result.out = read_file("/proc/self/fd/" + std::to_string(out));
+    result.err = read_file("/proc/self/fd/" + std::to_string(err));
+    close(out);
+    close(err);
     return result;
+}
+
+RunResult run_command(const fs::path& dir, const std::vector<std::string>& argv,
+                      const std::function<void()>& prepare) {
+    std::vector<char*> arguments;
+    for (const std::string& argument : argv) arguments.push_back(const_cast<char*>(argument.c_str()));
+    arguments.push_back(nullptr);
+    return run_in(dir, [&] {
+        if (prepare) prepare();
+        execv(arguments[0], arguments.data());
+    });
 }
 
 long long staged_file_size(pid_t pid, const fs::path& dir) {
@@ -84,6 +147,6 @@ long long staged_file_size(pid_t pid, const fs::path& dir) {
     return -1;
 }
 
-RunResult run_program(const fs::path& dir) { return run_command(dir, std::string("'") + VORN_PROGRAM + "'"); }
+RunResult run_program(const fs::path& dir) { return run_command(dir, {VORN_PROGRAM}); }
 
 }  // namespace vorn::test

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -16,10 +17,13 @@ struct RunResult {
     std::string err;       // standard error
 };
 
-// A new empty folder under the build tree's scratch area, named after the test.
+// A new empty folder under the build tree's scratch area, named after the
+// test; removed with what it holds once the test ends without a failure.
 std::filesystem::path scratch_dir(std::string_view name);
 
 void write_file(const std::filesystem::path& path, std::string_view text);
+// The names in a folder, sorted.
+std::vector<std::string> names_in(const std::filesystem::path& dir);
 std::string read_file(const std::filesystem::path& path);
 
 // The shipped example configuration.
@@ -38,7 +42,17 @@ std::string report_tag(int section);
 // file with no name, or a hidden one), or -1 while it holds none.
 long long staged_file_size(pid_t pid, const std::filesystem::path& dir);
 
-// Runs a shell command in `dir`; returns its exit status and output.
-RunResult run_command(const std::filesystem::path& dir, const std::string& command);
+// Starts `work` in a forked child in `dir`, its standard input empty, its
+// standard output and error on `out` and `err`, and no core file; `work`
+// ends the child, by an exec or an exit.
+pid_t start_in(const std::filesystem::path& dir, int out, int err, const std::function<void()>& work);
+
+// Runs `work` so; returns how the child ended and its output.
+RunResult run_in(const std::filesystem::path& dir, const std::function<void()>& work);
+
+// Runs the program `argv[0]` (a path, no shell) with the arguments that
+// follow in `dir`, after `prepare` in the child.
+RunResult run_command(const std::filesystem::path& dir, const std::vector<std::string>& argv,
+                      const std::function<void()>& prepare = {});
 
 }  // namespace vorn::test

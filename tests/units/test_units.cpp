@@ -5,12 +5,12 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <grp.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "support/child_run.hpp"
+#include "support/privileges.hpp"
 #include "support/test_support.hpp"
 #include "units/config_file.hpp"
 #include "units/units.hpp"
@@ -22,8 +22,6 @@ namespace fs = std::filesystem;
 
 // The OPEN statement that the reports of these tests name.
 const SourceLocation open_statement = SourceLocation::current();
-
-constexpr uid_t unprivileged = 65534;
 
 // The report of opening "master_nml" in `dir`, where `prepare` runs first in
 // the child, from the line after the banner on.
@@ -47,13 +45,11 @@ std::string system_error(int number) {
     return open_error(" Error " + std::to_string(number) + ":  " + std::strerror(number));
 }
 
-// In the child: the working folder loses its search permission, and the child
-// its privilege (CI runs as root, whom no permission stops).
+// In the child: the working folder loses its search permission, and a child
+// of root its privilege, whom no permission stops.
 void lose_search_permission() {
     chmod(".", S_IRUSR | S_IWUSR);
-    if (geteuid() == 0 &&
-        (setgroups(0, nullptr) != 0 || setgid(unprivileged) != 0 || setuid(unprivileged) != 0))
-        _exit(1);
+    if (!leave_root()) _exit(1);
 }
 
 TEST(ConfigFileOpening, AWorkingFolderThatMayNotBeSearchedIsPermissionDenied) {

@@ -25,6 +25,7 @@
 #include "program_end/program_end.hpp"
 #include "run_end/floating_point.hpp"
 #include "support/child_run.hpp"
+#include "support/privileges.hpp"
 #include "workers/ordered_output.hpp"
 
 namespace vorn::test {
@@ -331,12 +332,16 @@ std::string two_sections(const std::function<void()>& limit, const std::function
 class ProcessLimit : public ::testing::TestWithParam<rlim_t> {};
 
 TEST_P(ProcessLimit, ThreadsThatCannotStartLeaveTheSectionToThoseThatDidAndAreNotTriedAgain) {
+    // The child leaves root, whom the limit does not hold; the hard limit stays.
     const rlim_t limit = GetParam();
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_NPROC, &before), 0);
     const auto hold = [&] {
-        if (!hold_to_process_limit(limit)) _exit(3);
+        const rlimit held{limit, before.rlim_max};
+        if (!leave_root() || setrlimit(RLIMIT_NPROC, &held) != 0) _exit(3);
     };
     const auto raise_the_limit = [&] {
-        const rlimit more{limit + 64, limit + 64};
+        const rlimit more{before.rlim_max, before.rlim_max};
         setrlimit(RLIMIT_NPROC, &more);
     };
     std::string sections;
