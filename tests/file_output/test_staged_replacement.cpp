@@ -7,6 +7,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
+#include <memory>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -266,6 +267,12 @@ TEST(StagedReplacementRace, AnotherUserExchangingTheNameNeverGetsRootsFile) {
             symlink(precious.c_str(), "swap");
         }
     }
+    // Killed however the test ends, so that a failed assertion leaves no
+    // exchanger behind.
+    const std::unique_ptr<const pid_t, void (*)(const pid_t*)> stop_exchanger(&exchanger, [](const pid_t* pid) {
+        kill(*pid, SIGKILL);
+        waitpid(*pid, nullptr, 0);
+    });
     const bool bytes_protected = symlinks_protected();
     for (int run = 0; run < 300 && !HasFailure(); ++run) {
         run_in_child([&] {
@@ -282,8 +289,6 @@ TEST(StagedReplacementRace, AnotherUserExchangingTheNameNeverGetsRootsFile) {
             EXPECT_EQ(read_file(precious), "root's file") << "run " << run;
         }
     }
-    kill(exchanger, SIGKILL);
-    waitpid(exchanger, nullptr, 0);
 }
 
 // --- Killed while it waits -----------------------------------------------
